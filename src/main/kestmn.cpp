@@ -1,0 +1,97 @@
+#include "kestmn.hpp"
+
+#include "kmath.hpp"
+
+namespace kest {
+
+namespace {
+
+// Opens the print file. Its earlier content is replaced only when the first
+// line is written to it. If it cannot be opened, print output goes to the
+// screen for the rest of the run, so nothing is lost.
+void open_print_file() {
+  std::string why;
+  if (!open_unit(KESTCM.IOP, "kest.prt", OpenStatus::unknown, Access::sequential, Direction::write, &why)) {
+    write_free(KESTCM.IOS, {"Cannot open print file kest.prt: ", why});
+    write_free(KESTCM.IOS, {"Printed output goes to the terminal instead."});
+    KESTCM.IOP = KESTCM.IOS;
+  }
+}
+
+// The end of a run: every unit closed and complete.
+int finish() {
+  const bool print_ok = flush_all() && !unit_failed(3);
+  close_unit(3);
+  if (!print_ok) {
+    write_free(6, {"Print file kest.prt could not be written completely."});
+    flush_all();
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int kestmn() {
+  KestmnWork& w = kestmn_work;
+  static const Format menu{
+      "(' ? Option Kode   0=quit'                                "
+      "/' 1 = Initiate COMMON from an orbital elements file'             "
+      "/' 2 = Read/Save COMMON from/to ASCII or binary file '            "
+      "/' 3 = print Ephemeris tables based upon current COMMON'          "
+      "/' 4 = print COMMON'                                              "
+      "/' 5 = test computation and print of rotation matrices')"};
+  static const Format stamp{"(' KESTMN:',A,'  Run_time=',A)"};
+
+  // Defaults, before the first prompt.
+  KESTCM.VERSID.set(VERSION_ID);
+  KESTCM.IOK = 5;
+  KESTCM.IOS = 6;
+  KESTCM.IOP = 3;
+  KESTCM.IOD = 4;
+  KESTCM.PICON = PICON;
+  KESTCM.R2D = 180.0 / KESTCM.PICON;
+
+  // Print destination, asked once per run.
+  for (;;) {
+    write_free(KESTCM.IOS, {"?* OUTPUT TO PRINTER OR TERMINAL: [P]/T?"});
+    const ReadStatus st = read_free(KESTCM.IOK, {w.CHAR});
+    if (st == ReadStatus::end_of_file) return finish();
+    if (st == ReadStatus::ok) break;
+  }
+  if (w.CHAR.c[0] == 'T' || w.CHAR.c[0] == 't') {
+    KESTCM.IOP = KESTCM.IOS;
+  } else {
+    open_print_file();
+  }
+
+  for (;;) {
+    write_fmt(KESTCM.IOS, menu, {});
+    const ReadStatus st = read_free(KESTCM.IOK, {w.KODE});
+    if (st == ReadStatus::end_of_file) return finish();
+    if (st == ReadStatus::conversion_error) continue;
+    if (w.KODE < 1) return finish();
+    if (w.KODE > 5) continue;
+
+    catime(w.BUFFER);
+    KESTCM.RUNTIME.set(w.BUFFER.view().substr(1, 20));
+    write_fmt(KESTCM.IOP, stamp, {KESTCM.VERSID, KESTCM.RUNTIME});
+
+    switch (w.KODE) {
+      case 4:
+        write_free(KESTCM.IOP, {"Object = ", w.TITLE});
+        prtpcom(3);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void reset_program() {
+  KESTCM = KestCommon{};
+  kestmn_work = KestmnWork{};
+  reset_units();
+}
+
+}  // namespace kest

@@ -1,0 +1,54 @@
+// The console driver of kest: start-up defaults, the print-destination
+// prompt, the menu loop with its run stamp per option, the run-stamp clock
+// routine, and the listing of the state record.
+#pragma once
+
+#include <cstdint>
+
+#include "kestcm.hpp"
+#include "textio.hpp"
+
+namespace kest {
+
+// ---- Driver -------------------------------------------------------------------
+
+// Working variables of the driver, kept for the whole run.
+struct KestmnWork {
+  FixedText<1> CHAR;     // answer to the print-destination prompt
+  std::int32_t KODE = 0; // menu option code
+  FixedText<22> BUFFER;  // run stamp from catime
+  FixedText<25> TITLE;   // object title shared by the options
+  double DER = 0.0;      // determinant deviation of BFRM (option 5)
+  double DEV = 0.0;      // norm deviation of BFRM (option 5)
+};
+inline KestmnWork kestmn_work;
+
+// The interactive run on the keyboard (unit 5) and the screen (unit 6).
+// Returns the exit status: 0 at every normal end (an option code below 1,
+// or the end of keyboard input at a driver prompt); 1 only when the print
+// file could not be written completely.
+int kestmn();
+
+// Bring the state record, every routine's kept working variables and the
+// unit table back to their state at program start (for running the driver
+// several times in one process, as the fuzz and session harnesses do).
+void reset_program();
+
+// ---- Run stamp ----------------------------------------------------------------
+
+// The 22-character run stamp of the current local time: a blank, the
+// year, a blank, the month abbreviation (Jan..Dec), a blank, the day right-
+// justified in two columns, a blank, hh:mm:ss, a blank. The clock is read
+// as a 64-bit count of seconds, so stamps go on past 2038.
+void catime(FixedText<22>& BUFFER);
+// The same for a given count of seconds since 1970 January 1 00:00:00 UTC.
+void catime_at(std::int64_t seconds, FixedText<22>& BUFFER);
+
+// ---- Listing ------------------------------------------------------------------
+
+// Lists the state record on the print unit: positions 1-30 when MODE is odd
+// and positive, positions 31-41 with the unit numbers and the run stamp
+// when MODE >= 2 (3 lists both; 0 and negative values list nothing).
+void prtpcom(std::int32_t MODE);
+
+}  // namespace kest

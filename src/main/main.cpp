@@ -1,0 +1,3 @@
+#include "kestmn.hpp"
+
+int main() { return kest::kestmn(); }

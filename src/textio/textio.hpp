@@ -1,0 +1,241 @@
+// Text input and output of kest: the unit table (keyboard, screen, print
+// file, data files), free-format reads and writes, and formatted reads and
+// writes driven by format texts that are parsed once and reused.
+//
+// Every transfer names a unit number. Unit 5 is standard input (the
+// keyboard), unit 6 standard output (the screen); other units are connected by
+// open_unit and released by close_unit. Output is buffered per unit; every
+// output unit is flushed before each read from the keyboard and at exit, so a
+// person at a terminal always sees the prompt before typing.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kest {
+
+// ---- Fixed-length texts -------------------------------------------------
+
+// A text of exactly N characters. It holds zero bytes until first set;
+// assignment cuts a longer text or pads a shorter one with blanks.
+template <std::size_t N>
+struct FixedText {
+  std::array<char, N> c{};
+
+  static constexpr std::size_t size() { return N; }
+  void set(std::string_view s) {
+    for (std::size_t i = 0; i < N; ++i) c[i] = i < s.size() ? s[i] : ' ';
+  }
+  std::string_view view() const { return {c.data(), N}; }
+  // The text without its trailing blanks (zero bytes are not blanks).
+  std::string_view trimmed() const {
+    std::size_t n = N;
+    while (n > 0 && c[n - 1] == ' ') --n;
+    return {c.data(), n};
+  }
+  char* data() { return c.data(); }
+  const char* data() const { return c.data(); }
+  bool operator==(const FixedText&) const = default;
+};
+
+// Cut s to n characters or pad it with blanks to n.
+std::string pad_text(std::string_view s, std::size_t n);
+
+// ---- Units --------------------------------------------------------------
+
+// Where a unit's lines come from.
+class LineSource {
+ public:
+  virtual ~LineSource() = default;
+  // Next line without its line end; false at the end of the input.
+  virtual bool next_line(std::string& line) = 0;
+};
+
+// Where a unit's lines go. Bytes arrive already laid out as lines ending in
+// '\n'; the sink only stores them.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  // Store bytes; false when they could not be written (the reason in errno).
+  virtual bool write(const char* p, std::size_t n) = 0;
+  virtual void flush() {}
+};
+
+// A source reading a POSIX file descriptor (standard input, a data file).
+std::unique_ptr<LineSource> fd_source(int fd, bool owns);
+// A source over an in-memory text (tests, fuzzing).
+std::unique_ptr<LineSource> string_source(std::string text);
+// A sink writing a POSIX file descriptor (standard output, a print file).
+// With truncate_on_first_write the file's earlier content is replaced only
+// when the first byte is written, so a run that writes nothing leaves it.
+std::unique_ptr<ByteSink> fd_sink(int fd, bool owns, bool truncate_on_first_write = false);
+// A sink appending to a string that the caller keeps (tests, fuzzing).
+std::unique_ptr<ByteSink> string_sink(std::string* target);
+
+enum class OpenStatus { old_file, unknown };
+enum class Access { sequential, append };
+enum class Direction { read, write };
+
+// Connect a unit to a file (the name less trailing blanks, relative to the
+// working directory). old_file: the file must exist; unknown: a missing file
+// is created empty. Writing a sequential file opened at its start replaces
+// its content from the first line written on; append adds at the end.
+// Returns false with a reason ("No such file or directory", ...) in *why.
+bool open_unit(int unit, std::string_view name, OpenStatus status, Access access,
+               Direction dir, std::string* why = nullptr);
+// Release a unit, flushing its output; closing a unit that is not open does
+// nothing. Returns false when buffered output could not be written.
+bool close_unit(int unit);
+// Connect units to explicit sources and sinks (the keyboard and the screen
+// by default; tests and fuzz targets connect strings).
+void connect_input(int unit, std::unique_ptr<LineSource> src);
+void connect_output(int unit, std::unique_ptr<ByteSink> sink);
+// Flush every output unit; false if some output could not be written.
+bool flush_all();
+// Close every unit and reconnect 5 and 6 to standard input and output.
+void reset_units();
+// True when the last write or flush on the unit failed (disk full, ...).
+bool unit_failed(int unit);
+
+// ---- Items --------------------------------------------------------------
+
+enum class ReadStatus { ok, conversion_error, end_of_file };
+
+// A variable that a read fills: a 32-bit integer, a double, a float or a
+// fixed-length text.
+class Item {
+ public:
+  enum class Kind : std::uint8_t { int32, real64, real32, text };
+  Item(std::int32_t& v) : kind_(Kind::int32), p_(&v) {}
+  Item(double& v) : kind_(Kind::real64), p_(&v) {}
+  Item(float& v) : kind_(Kind::real32), p_(&v) {}
+  template <std::size_t N>
+  Item(FixedText<N>& t) : kind_(Kind::text), p_(t.data()), n_(N) {}
+  Item(char* p, std::size_t n) : kind_(Kind::text), p_(p), n_(n) {}
+  Kind kind() const { return kind_; }
+  void* ptr() const { return p_; }
+  std::size_t length() const { return n_; }
+
+ private:
+  Kind kind_;
+  void* p_;
+  std::size_t n_ = 0;
+};
+
+// A value that a write lays out.
+class Value {
+ public:
+  enum class Kind : std::uint8_t { int32, real64, real32, text };
+  Value(std::int32_t v) : kind_(Kind::int32), i_(v) {}
+  Value(double v) : kind_(Kind::real64), d_(v) {}
+  Value(float v) : kind_(Kind::real32), d_(v) {}
+  Value(std::string_view s) : kind_(Kind::text), s_(s) {}
+  Value(const char* s) : kind_(Kind::text), s_(s) {}
+  Value(const std::string& s) : kind_(Kind::text), s_(s) {}
+  template <std::size_t N>
+  Value(const FixedText<N>& t) : kind_(Kind::text), s_(t.view()) {}
+  Kind kind() const { return kind_; }
+  std::int32_t as_int() const { return i_; }
+  double as_real() const { return d_; }
+  std::string_view as_text() const { return s_; }
+
+ private:
+  Kind kind_;
+  std::int32_t i_ = 0;
+  double d_ = 0.0;
+  std::string_view s_;
+};
+
+// ---- Free-format read and write -----------------------------------------
+
+// Free-format (list-directed) read of a list of items from a unit.
+// Rules: items separated by blanks, a comma or a line end; empty lines are
+// passed over while items remain; a slash ends the read leaving the rest
+// unchanged; an empty field between commas and r* leave items unchanged; r*c
+// is r copies of c; integers are strictly digits with an optional sign; reals
+// accept E or D exponents; texts may be quoted with ' or " (doubled marks
+// stand for one). What follows the last item on the last line is discarded;
+// an empty list consumes exactly one line. Items read before a conversion
+// error or the end of the input keep their new values.
+ReadStatus read_free(int unit, std::initializer_list<Item> items);
+// The same from given lines (line is a scratch buffer); for tests.
+ReadStatus read_free_lines(LineSource& src, std::string& line, const Item* items, std::size_t count);
+
+// Free-format write: one line beginning with a blank; texts are copied at
+// full length and joined; each number follows one blank in its shortest form
+// that reads back to the same value (integers as digits, reals with a point
+// or an exponent).
+void write_free(int unit, std::initializer_list<Value> values);
+// The same line as a string, without the line end.
+std::string free_line(std::initializer_list<Value> values);
+
+// ---- Formats ------------------------------------------------------------
+
+// A format text parsed once into a flat list of descriptors.
+class Format {
+ public:
+  enum class Op : std::uint8_t {
+    literal,     // quoted text
+    skip,        // nX
+    slash,       // end the line
+    edit,        // I, F, E, D, G, A with one item
+    group_open,  // r( : repeat count in n
+    group_close,
+  };
+  struct Desc {
+    Op op;
+    char edit = 0;       // 'I', 'F', 'E', 'D', 'G', 'A'
+    int w = 0;           // field width (0 for plain A)
+    int d = 0;           // decimals or significant digits
+    int n = 1;           // repeat count, skip count
+    int match = -1;      // group_open <-> group_close index
+    std::string text;    // literal text
+  };
+
+  explicit Format(std::string_view text);
+  const std::vector<Desc>& descs() const { return descs_; }
+  // Index of the group_open at which the format is taken up again when it
+  // ends with items left, or -1 for its beginning.
+  int reversion() const { return reversion_; }
+
+ private:
+  std::vector<Desc> descs_;
+  int reversion_ = -1;
+};
+
+// Formatted write of values to a unit, or to a string (lines ending in '\n').
+void write_fmt(int unit, const Format& f, std::initializer_list<Value> values);
+void write_fmt(int unit, const Format& f, const Value* values, std::size_t count);
+std::string format_lines(const Format& f, std::initializer_list<Value> values);
+void format_append(std::string& out, const Format& f, const Value* values, std::size_t count);
+
+// Formatted read by columns of items from a unit; a line shorter than its
+// fields reads as if padded with blanks.
+ReadStatus read_fmt(int unit, const Format& f, std::initializer_list<Item> items);
+// The same from given lines (next_line supplies them); for tests.
+ReadStatus read_fmt_lines(LineSource& src, const Format& f, const Item* items, std::size_t count);
+
+// ---- Field edits ----------------------------------------------------------
+// Each appends exactly w characters to out; asterisks when the value does
+// not fit. Rounding is of the exact binary value, ties to even.
+void edit_I(std::string& out, std::int64_t v, int w);
+void edit_F(std::string& out, double x, int w, int d);
+void edit_E(std::string& out, double x, int w, int d, char letter = 'E');
+void edit_G(std::string& out, double x, int w, int d);
+void edit_A(std::string& out, std::string_view s, int w);
+
+// Strict conversions of one free-format token (also used by tests).
+bool parse_int32(std::string_view tok, std::int32_t& v);
+bool parse_real(std::string_view tok, double& v);
+bool parse_real(std::string_view tok, float& v);
+// Shortest round-trip text of a real as the free-format writer shows it.
+std::string real_text(double x);
+std::string real_text(float x);
+
+}  // namespace kest
