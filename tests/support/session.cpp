@@ -1,0 +1,125 @@
+#include "session.hpp"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace kest::testing {
+
+namespace fs = std::filesystem;
+
+ScratchDir::ScratchDir() {
+  std::random_device rd;
+  for (int tries = 0; tries < 100; ++tries) {
+    fs::path p = fs::temp_directory_path() / ("kest-test-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
+    std::error_code ec;
+    if (fs::create_directory(p, ec)) {
+      path_ = p;
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a scratch directory");
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  // Make everything writable again, so that tests of read-only files clean up.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+void ScratchDir::write(const std::string& name, const std::string& content) const {
+  std::ofstream f(path_ / name, std::ios::binary);
+  f << content;
+}
+
+std::string ScratchDir::read(const std::string& name) const {
+  std::ifstream f(path_ / name, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+bool ScratchDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
+
+void ScratchDir::copy_table(const std::string& name) const {
+  fs::copy_file(data_dir() / name, path_ / name, fs::copy_options::overwrite_existing);
+}
+
+fs::path data_dir() { return fs::path(KEST_DATA_PATH); }
+
+WorkIn::WorkIn(const fs::path& dir) : old_(fs::current_path()) { fs::current_path(dir); }
+WorkIn::~WorkIn() {
+  std::error_code ec;
+  fs::current_path(old_, ec);
+}
+
+RunResult run_kest(const ScratchDir& dir, const std::string& input, int timeout_s) {
+  RunResult r;
+  const fs::path in_path = dir.path() / ".stdin";
+  const fs::path out_path = dir.path() / ".stdout";
+  dir.write(".stdin", input);
+  const pid_t pid = ::fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+    const int in = ::open(in_path.c_str(), O_RDONLY);
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0) ::_exit(126);
+    ::dup2(in, 0);
+    ::dup2(out, 1);
+    ::execl(KEST_BINARY_PATH, "kest", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+  int status = 0;
+  for (;;) {
+    const pid_t w = ::waitpid(pid, &status, WNOHANG);
+    if (w == pid) break;
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      status = -1;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  r.status = status == -1 ? -1 : (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+  r.out = dir.read(".stdout");
+  r.prt = dir.read("kest.prt");
+  fs::remove(in_path);
+  fs::remove(out_path);
+  return r;
+}
+
+std::string mask_stamps(const std::string& text) {
+  static const std::regex stamp(R"(\d{4} [A-Z][a-z]{2} [ \d]\d \d\d:\d\d:\d\d)");
+  return std::regex_replace(text, stamp, "YYYY Mmm DD hh:mm:ss");
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> v;
+  std::size_t p = 0;
+  while (p < text.size()) {
+    std::size_t nl = text.find('\n', p);
+    if (nl == std::string::npos) nl = text.size();
+    v.push_back(text.substr(p, nl - p));
+    p = nl + 1;
+  }
+  return v;
+}
+
+}  // namespace kest::testing

@@ -1,0 +1,64 @@
+// Helpers for tests: scratch directories, files, and whole-program runs of
+// build/kest with a scripted keyboard.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kest::testing {
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  // Write a file in the directory.
+  void write(const std::string& name, const std::string& content) const;
+  // Read a file of the directory ("" if it is missing).
+  std::string read(const std::string& name) const;
+  bool exists(const std::string& name) const;
+  // Copy a shipped table from data/ into the directory.
+  void copy_table(const std::string& name) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Makes the process work in a directory for the lifetime of the object.
+class WorkIn {
+ public:
+  explicit WorkIn(const std::filesystem::path& dir);
+  ~WorkIn();
+  WorkIn(const WorkIn&) = delete;
+  WorkIn& operator=(const WorkIn&) = delete;
+
+ private:
+  std::filesystem::path old_;
+};
+
+struct RunResult {
+  std::string out;  // the screen
+  std::string prt;  // kest.prt after the run ("" if none)
+  int status = -1;  // exit status
+};
+
+// Runs build/kest in dir with the given keyboard input; stops it after
+// timeout_s seconds (the status is then -1).
+RunResult run_kest(const ScratchDir& dir, const std::string& input, int timeout_s = 30);
+
+// Replaces every run stamp (year, month, day and time) by a fixed mask so
+// that whole outputs can be compared.
+std::string mask_stamps(const std::string& text);
+
+// Lines of a text (without their line ends).
+std::vector<std::string> lines_of(const std::string& text);
+
+// The shipped data directory.
+std::filesystem::path data_dir();
+
+}  // namespace kest::testing
