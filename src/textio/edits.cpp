@@ -66,7 +66,7 @@ void lay_fixed(std::string& out, bool neg, std::string_view digits, int w, int d
   const std::size_t need = n + intpart.size() + 1 + static_cast<std::size_t>(d);
   bool drop_zero = false;
   if (need > static_cast<std::size_t>(w)) {
-    if (intpart == "0" && need - 1 <= static_cast<std::size_t>(w)) {
+    if (intpart == "0" && d > 0 && need - 1 <= static_cast<std::size_t>(w)) {
       drop_zero = true;
     } else {
       stars(out, w);
