@@ -1,0 +1,401 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kestcm.hpp"
+#include "kstate.hpp"
+#include "textio.hpp"
+
+namespace kest {
+namespace {
+
+constexpr std::int32_t MSEC = 15;                      // highest record number of KESTCM.DAT
+constexpr std::size_t RECLEN = 8 * NSAVED;             // bytes per binary record (240)
+constexpr const char* BINFILE = "KESTCM.DAT";          // the binary state file
+constexpr std::array<std::string_view, 2> FROMTO = {"FROM", " TO "};
+
+// A POSIX descriptor closed when it goes out of scope (release() hands over
+// the closing, so that its result can be checked).
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// One message on the screen naming the file and why nothing was restored
+// or saved.
+void report(bool restore, std::string_view name, std::string_view why) {
+  write_free(KESTCM.IOS, {restore ? "KESTIO: nothing restored from " : "KESTIO: nothing saved to ",
+                          name, ": ", why});
+}
+
+std::string errtext(int err) { return std::strerror(err); }
+
+// Little-endian IEEE bytes of positions 1-30, and back; independent of the
+// host's byte order.
+std::array<unsigned char, RECLEN> encode_record() {
+  std::array<unsigned char, RECLEN> b{};
+  for (int k = 1; k <= NSAVED; ++k) {
+    const auto u = std::bit_cast<std::uint64_t>(KESTCM.pos(k));
+    for (int j = 0; j < 8; ++j) {
+      b[static_cast<std::size_t>(8 * (k - 1) + j)] = static_cast<unsigned char>(u >> (8 * j));
+    }
+  }
+  return b;
+}
+
+std::array<double, NSAVED> decode_record(const std::array<unsigned char, RECLEN>& b) {
+  std::array<double, NSAVED> v{};
+  for (std::size_t k = 0; k < v.size(); ++k) {
+    std::uint64_t u = 0;
+    for (std::size_t j = 0; j < 8; ++j) u |= static_cast<std::uint64_t>(b[8 * k + j]) << (8 * j);
+    v[k] = std::bit_cast<double>(u);
+  }
+  return v;
+}
+
+// Read up to n bytes at offset off; the count read (short at the end of the
+// file), or -1 with errno set.
+ssize_t pread_full(int fd, unsigned char* p, std::size_t n, off_t off) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t r = ::pread(fd, p + got, n - got, off + static_cast<off_t>(got));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    got += static_cast<std::size_t>(r);
+  }
+  return static_cast<ssize_t>(got);
+}
+
+// Write all n bytes at offset off (or, with off < 0, at the end of a file
+// opened for appending); false with errno set when they could not all be
+// written.
+bool write_full(int fd, const char* p, std::size_t n, off_t off) {
+  std::size_t put = 0;
+  while (put < n) {
+    const ssize_t r = off < 0 ? ::write(fd, p + put, n - put)
+                              : ::pwrite(fd, p + put, n - put, off + static_cast<off_t>(put));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (r == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    put += static_cast<std::size_t>(r);
+  }
+  return true;
+}
+
+// Binary record confirmation: 64 characters, then one empty line.
+void confirm_binary(bool restore, std::int32_t ISEC) {
+  static const Format f{"('0KESTIO: /KESTCM/ ',A4,' KESTCM.DAT RECORD',I2,'  IPLAN,TC=',F5.1,F6.3/)"};
+  write_fmt(KESTCM.IOP, f, {FROMTO[restore ? 0 : 1], ISEC, KESTCM.PLANUM, KESTCM.TC});
+}
+
+// Steps 3-6: the binary state file. The file is opened (and created) before
+// the record question; a failure to open is reported after it, so that the
+// dialogue has the same shape whatever happens to the file.
+void binary_file(bool restore, FixedText<25>& TITLE) {
+  const int flags = (restore ? O_RDONLY : O_WRONLY) | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+  Fd fd(::open(BINFILE, flags, 0666));
+  const int open_err = errno;
+
+  std::int32_t ISEC = 0;
+  for (;;) {
+    write_free(KESTCM.IOS, {" ?* RECORD IN FILE KESTCM.DAT?"});
+    const ReadStatus st = read_free(KESTCM.IOK, {ISEC});
+    if (st == ReadStatus::conversion_error) continue;
+    if (st == ReadStatus::end_of_file) return;
+    if (ISEC < 1 || ISEC > MSEC) {
+      write_free(KESTCM.IOS, {"MAXIMUM RECORD =", MSEC});
+      continue;
+    }
+    break;
+  }
+
+  if (fd.get() < 0) {
+    report(restore, BINFILE, errtext(open_err));
+    return;
+  }
+  struct stat sb {};
+  if (::fstat(fd.get(), &sb) != 0) {
+    report(restore, BINFILE, errtext(errno));
+    return;
+  }
+  if (!S_ISREG(sb.st_mode)) {
+    report(restore, BINFILE, "not a regular file");
+    return;
+  }
+  const off_t off = static_cast<off_t>(ISEC - 1) * static_cast<off_t>(RECLEN);
+  const std::string rec = "record " + std::to_string(ISEC);
+
+  if (restore) {
+    std::array<unsigned char, RECLEN> b{};
+    const ssize_t got = pread_full(fd.get(), b.data(), b.size(), off);
+    if (got < 0) {
+      report(restore, BINFILE, errtext(errno));
+      return;
+    }
+    if (got == 0) {
+      report(restore, BINFILE,
+             rec + " lies beyond the end of the file (" + std::to_string(sb.st_size) + " bytes)");
+      return;
+    }
+    if (static_cast<std::size_t>(got) < RECLEN) {
+      report(restore, BINFILE, "the file ends inside " + rec);
+      return;
+    }
+    const std::array<double, NSAVED> v = decode_record(b);
+    for (int k = 1; k <= NSAVED; ++k) KESTCM.pos(k) = v[static_cast<std::size_t>(k - 1)];
+    TITLE.set("From Binary: unknown");
+  } else {
+    const std::array<unsigned char, RECLEN> b = encode_record();
+    const bool ok = write_full(fd.get(), reinterpret_cast<const char*>(b.data()), b.size(), off);
+    const int write_err = errno;
+    if (!ok) {
+      // Give back whatever the failed write added beyond the old end.
+      if (sb.st_size < off + static_cast<off_t>(RECLEN)) {
+        [[maybe_unused]] const int r = ::ftruncate(fd.get(), sb.st_size);
+      }
+      report(restore, BINFILE, errtext(write_err));
+      return;
+    }
+    if (::close(fd.release()) != 0) {
+      report(restore, BINFILE, errtext(errno));
+      return;
+    }
+  }
+  confirm_binary(restore, ISEC);
+}
+
+// Header line of an ASCII record, and its body of 30 values, five per line.
+const Format& header_out() {
+  static const Format f{"(A14,1x,A20,' IPLAN,TC= ',F5.1,F8.5,1X,A)"};
+  return f;
+}
+const Format& body_format() {
+  static const Format f{"(5G15.7)"};
+  return f;
+}
+
+// True when a header field holds a number, or only asterisks: a save writes
+// asterisks when PLANUM or TC does not fit its header field, and the body
+// carries both values anyway.
+bool header_number(std::string_view field, const Format& f) {
+  if (field.find_first_not_of('*') == std::string_view::npos) return true;
+  double x = 0.0;
+  const Item item(x);
+  const auto src = string_source(std::string(field));
+  return read_fmt_lines(*src, f, &item, 1) == ReadStatus::ok;
+}
+
+// Step 8: read the first record of the named file into temporaries and take
+// it over only when all of it was read.
+bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
+  const std::int32_t IOD = KESTCM.IOD;
+  struct stat sb {};
+  if (::stat(name.c_str(), &sb) != 0) {
+    report(true, name, errtext(errno));
+    return false;
+  }
+  if (S_ISDIR(sb.st_mode)) {
+    report(true, name, errtext(EISDIR));
+    return false;
+  }
+  if (!S_ISREG(sb.st_mode)) {
+    report(true, name, "not a regular file");
+    return false;
+  }
+  std::string why;
+  if (!open_unit(IOD, name, OpenStatus::old_file, Access::sequential, Direction::read, &why)) {
+    report(true, name, why);
+    return false;
+  }
+
+  // Columns 16-35 the run stamp, 47-51 PLANUM, 52-59 TC, 61-69 the title.
+  static const Format header_in{"(15X,A20,11X,A5,A8,1X,A9)"};
+  static const Format planum_in{"(F5.1)"};
+  static const Format tc_in{"(F8.5)"};
+  FixedText<20> runtime;
+  FixedText<5> planum;
+  FixedText<8> tc;
+  FixedText<9> title;
+  ReadStatus st = read_fmt(IOD, header_in, {runtime, planum, tc, title});
+  if (st == ReadStatus::end_of_file) {
+    report(true, name, "the file is empty");
+    return false;
+  }
+  if (st != ReadStatus::ok || !header_number(planum.view(), planum_in) ||
+      !header_number(tc.view(), tc_in)) {
+    report(true, name, "a field in line 1 is not a number");
+    return false;
+  }
+
+  std::array<double, NSAVED> v{};
+  for (std::size_t k = 0; k < 6; ++k) {
+    double* p = v.data() + 5 * k;
+    st = read_fmt(IOD, body_format(), {p[0], p[1], p[2], p[3], p[4]});
+    if (st == ReadStatus::end_of_file) {
+      report(true, name,
+             "the file ends after line " + std::to_string(k + 1) + " of the 7 lines of a record");
+      return false;
+    }
+    if (st != ReadStatus::ok) {
+      report(true, name, "a field in line " + std::to_string(k + 2) + " is not a number");
+      return false;
+    }
+  }
+
+  for (int k = 1; k <= NSAVED; ++k) KESTCM.pos(k) = v[static_cast<std::size_t>(k - 1)];
+  KESTCM.RUNTIME = runtime;
+  TITLE.set(title.view());
+  return true;
+}
+
+// Step 9: append one seven-line record with a single write. A record that
+// could not be written whole is cut off again, so the earlier records stay
+// as they were.
+bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
+  bool readable = true;
+  Fd fd(::open(name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+  if (fd.get() < 0 && errno == EACCES) {
+    readable = false;
+    fd.reset(::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+  }
+  if (fd.get() < 0) {
+    report(false, name, errtext(errno));
+    return false;
+  }
+  struct stat sb {};
+  if (::fstat(fd.get(), &sb) != 0) {
+    report(false, name, errtext(errno));
+    return false;
+  }
+  if (!S_ISREG(sb.st_mode)) {
+    report(false, name, "not a regular file");
+    return false;
+  }
+
+  const auto I = static_cast<std::int32_t>(TITLE.trimmed().size());
+  write_free(6, {"KESTIO@30 >", TITLE, "<", I});
+
+  std::string lines;
+  // A file whose last line lacks its line end gets one, so that the new
+  // record starts on a line of its own.
+  if (readable && sb.st_size > 0) {
+    unsigned char last = '\n';
+    if (pread_full(fd.get(), &last, 1, sb.st_size - 1) == 1 && last != '\n') lines = "\n";
+  }
+  const Value header[] = {KESTCM.VERSID, KESTCM.RUNTIME, KESTCM.PLANUM, KESTCM.TC,
+                          std::string_view(TITLE.data(), static_cast<std::size_t>(I))};
+  format_append(lines, header_out(), header, std::size(header));
+  std::vector<Value> body;
+  body.reserve(NSAVED);
+  for (int k = 1; k <= NSAVED; ++k) body.emplace_back(KESTCM.pos(k));
+  format_append(lines, body_format(), body.data(), body.size());
+
+  if (!write_full(fd.get(), lines.data(), lines.size(), -1)) {
+    const int err = errno;
+    [[maybe_unused]] const int r = ::ftruncate(fd.get(), sb.st_size);
+    report(false, name, errtext(err));
+    return false;
+  }
+  if (::close(fd.release()) != 0) {
+    report(false, name, errtext(errno));
+    return false;
+  }
+  return true;
+}
+
+// Steps 7-10: the ASCII state file.
+void ascii_file(bool restore, FixedText<25>& TITLE) {
+  FixedText<30> FNAME;
+  for (;;) {
+    FNAME.set("KESTCM.mat");
+    write_free(KESTCM.IOS, {" ?* NAME OF ASCII OUTPUT FILE; DEFAULT IS ", FNAME});
+    const ReadStatus st = read_free(KESTCM.IOK, {FNAME});
+    if (st == ReadStatus::conversion_error) continue;
+    if (st == ReadStatus::end_of_file) return;
+    break;
+  }
+  const std::string name(FNAME.trimmed());
+  if (name.empty()) {
+    report(restore, "''", "no file name given");
+    return;
+  }
+  if (name.find('\0') != std::string::npos) {
+    report(restore, name, "a file name cannot hold a zero byte");
+    return;
+  }
+  const bool done = restore ? ascii_restore(name, TITLE) : ascii_save(name, TITLE);
+  if (done) write_free(KESTCM.IOP, {" ASCII RECORD ", FROMTO[restore ? 0 : 1], " FILE =", FNAME});
+}
+
+// Closes the data unit on every return from kestio.
+struct CloseDataUnit {
+  ~CloseDataUnit() { close_unit(KESTCM.IOD); }
+};
+
+}  // namespace
+
+void kestio(FixedText<25>& TITLE) {
+  const CloseDataUnit closer;
+
+  std::int32_t IO = 0;
+  for (;;) {
+    write_free(KESTCM.IOS, {" ?* 1=READ FROM FILE  2=SAVE NEW RECORD"});
+    const ReadStatus st = read_free(KESTCM.IOK, {IO});
+    if (st == ReadStatus::conversion_error) continue;
+    if (st == ReadStatus::end_of_file) return;
+    if (IO > 0) break;
+  }
+  const bool restore = IO == 1;
+
+  std::int32_t ITYPE = 0;
+  for (;;) {
+    write_free(KESTCM.IOS, {" ?* 1=BINARY (UNFORMATTED)   2=ASCII (FORMATTED)"});
+    const ReadStatus st = read_free(KESTCM.IOK, {ITYPE});
+    if (st == ReadStatus::conversion_error) continue;
+    if (st == ReadStatus::end_of_file) return;
+    break;
+  }
+
+  if (ITYPE >= 2) {
+    ascii_file(restore, TITLE);
+  } else {
+    binary_file(restore, TITLE);
+  }
+}
+
+}  // namespace kest

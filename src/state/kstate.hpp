@@ -1,0 +1,42 @@
+// State persistence of kest (menu option 2): positions 1-30 of the state
+// record KESTCM, PLANUM through BFRM, saved to and restored from state files.
+//
+// Two kinds of state file, both in the working directory:
+// - "KESTCM.DAT", binary: 15 records of 240 bytes, record n at byte
+//   (n - 1) x 240, each the 30 positions as little-endian IEEE doubles in
+//   record order; records skipped over when the file grew read as zeros.
+// - ASCII files of any name (default "KESTCM.mat"): every save appends a
+//   seven-line record (a header line with the version, run stamp, body code,
+//   epoch and title, then the 30 values five per line); a restore reads the
+//   first record.
+//
+// A restore is all or nothing and a save never damages what a file already
+// holds: when a file cannot be used, one message naming the file and the
+// reason goes to the screen, no confirmation is printed, and the record, the
+// run stamp and the title stay as they were.
+#pragma once
+
+#include "textio.hpp"
+
+namespace kest {
+
+// ---- Option 2: save or restore ----------------------------------------------
+
+// Save positions 1-30 of KESTCM to a state file, or restore them from one,
+// after asking on IOS (answers from IOK): the operation, the kind of file,
+// then the record number (binary) or the file name (ASCII).
+//   TITLE  in/out  object title of the driver. A save writes it (ASCII header);
+//                  a binary restore sets it to "From Binary: unknown", an ASCII
+//                  restore to the 9 characters stored in columns 61-69 of the
+//                  header, blank-padded.
+// Notes:
+// 1. A restore replaces positions 1-30 of KESTCM and TITLE, an ASCII restore
+//    also RUNTIME; a save changes nothing in memory.
+// 2. The confirmation line goes to IOP; the diagnostic line of an ASCII save
+//    goes to unit 6.
+// 3. End of keyboard input at any question returns with nothing changed
+//    ("KESTCM.DAT" is still created when the binary kind was chosen).
+// 4. The data unit IOD is closed on every return.
+void kestio(FixedText<25>& TITLE);
+
+}  // namespace kest
