@@ -84,14 +84,60 @@ void lay_fixed(std::string& out, bool neg, std::string_view digits, int w, int d
 }  // namespace
 
 void edit_I(std::string& out, std::int64_t v, int w) {
-  char buf[24];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  const auto len = static_cast<std::size_t>(r.ptr - buf);
-  if (len > static_cast<std::size_t>(w)) {
-    stars(out, w);
+  if (w <= 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + static_cast<std::size_t>(w));
+  char* p = &out[at];
+  const bool neg = v < 0;
+  std::uint64_t n = neg ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  int i = w - 1;
+  do {
+    if (i < 0) break;
+    p[i--] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  } while (n != 0);
+  if (n != 0 || (neg && i < 0)) {
+    for (int k = 0; k < w; ++k) p[k] = '*';
     return;
   }
-  right(out, std::string_view(buf, len), w);
+  if (neg) p[i--] = '-';
+  while (i >= 0) p[i--] = ' ';
+}
+
+// The fixed-point field written right to left straight into its w columns,
+// for an integer count n of units of the last decimal; false when it does not
+// fit (the caller then writes asterisks).
+bool put_fixed(char* p, bool neg, std::uint64_t n, int w, int d) {
+  int i = w - 1;
+  for (int k = 0; k < d; ++k) {
+    if (i < 0) return false;
+    p[i--] = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  if (i < 0) return false;
+  p[i--] = '.';
+  if (n == 0) {
+    // The zero before the point is left out only when there is no room for
+    // it and decimals follow.
+    const bool room = i >= (neg ? 1 : 0);
+    if (room) {
+      p[i--] = '0';
+    } else if (d == 0) {
+      return false;
+    }
+  } else {
+    while (n != 0) {
+      if (i < 0) return false;
+      p[i--] = static_cast<char>('0' + n % 10);
+      n /= 10;
+    }
+  }
+  if (neg) {
+    if (i < 0) return false;
+    p[i--] = '-';
+  }
+  while (i >= 0) p[i--] = ' ';
+  return true;
 }
 
 void edit_F(std::string& out, double x, int w, int d) {
@@ -99,28 +145,20 @@ void edit_F(std::string& out, double x, int w, int d) {
   const bool neg = std::signbit(x);
   const double ax = std::fabs(x);
   // Fast path: with few decimals and a moderate magnitude the scaled value
-  // is known to well within half a unit, so its rounding is certain unless
-  // it lies very near a tie; ties and near-ties take the exact path below.
-  if (d <= 15 && ax < 1e12) {
+  // is known to well within a thousandth of a unit, so its rounding is certain
+  // unless it lies very near a tie; ties and near-ties take the exact path.
+  if (d <= 15 && ax < 1e12 && w > 0) {
     const double y = ax * kPow10[d];
     if (y < 1e12) {
       const double fl = std::floor(y);
       const double frac = y - fl;
       if (std::fabs(frac - 0.5) > 1e-3) {
-        auto n = static_cast<std::uint64_t>(fl) + (frac > 0.5 ? 1 : 0);
-        char dig[40];
-        int len = 0;
-        do {
-          dig[len++] = static_cast<char>('0' + n % 10);
-          n /= 10;
-        } while (n != 0);
-        while (len < d + 1) dig[len++] = '0';
-        char txt[48];
-        int k = 0;
-        for (int i = len - 1; i >= d; --i) txt[k++] = dig[i];
-        txt[k++] = '.';
-        for (int i = d - 1; i >= 0; --i) txt[k++] = dig[i];
-        lay_fixed(out, neg, std::string_view(txt, static_cast<std::size_t>(k)), w, d);
+        const std::uint64_t n = static_cast<std::uint64_t>(fl) + (frac > 0.5 ? 1 : 0);
+        const std::size_t at = out.size();
+        out.resize(at + static_cast<std::size_t>(w));
+        if (!put_fixed(&out[at], neg, n, w, d)) {
+          for (int k = 0; k < w; ++k) out[at + static_cast<std::size_t>(k)] = '*';
+        }
         return;
       }
     }

@@ -234,15 +234,9 @@ class Cursor {
   Slash slash_;
   std::size_t pc_ = 0;
   int rep_left_ = 0;
-  Frame stack_[32]{};
+  Frame stack_[32];
   int depth_ = 0;
 };
-
-bool has_edit(const Format& f) {
-  for (const auto& d : f.descs())
-    if (d.op == Format::Op::edit) return true;
-  return false;
-}
 
 void apply_edit(std::string& out, const Format::Desc& d, const Value& v) {
   switch (d.edit) {
@@ -277,6 +271,8 @@ void apply_edit(std::string& out, const Format::Desc& d, const Value& v) {
 Format::Format(std::string_view text) {
   Parser p(text);
   descs_ = p.parse(reversion_);
+  for (const auto& d : descs_)
+    if (d.op == Op::edit) has_edit_ = true;
   if (descs_.size() > 0) {
     int depth = 0;
     for (const auto& d : descs_) {
@@ -291,7 +287,7 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
   auto skip = [&](int n) { out.append(static_cast<std::size_t>(n), ' '); };
   auto slash = [&] { out.push_back('\n'); };
   Cursor cur(f, lit, skip, slash);
-  const bool any_edit = has_edit(f);
+  const bool any_edit = f.has_edit();
   std::size_t k = 0;
   for (;;) {
     if (k == count && !any_edit) {
@@ -437,7 +433,7 @@ ReadStatus read_fmt_lines(LineSource& src, const Format& f, const Item* items, s
   auto lit = [&](const std::string& s) { col += s.size(); };
   auto skip = [&](int n) { col += static_cast<std::size_t>(n); };
   Cursor cur(f, lit, skip, newline);
-  const bool any_edit = has_edit(f);
+  const bool any_edit = f.has_edit();
   std::size_t k = 0;
   while (k < count) {
     if (eof) return ReadStatus::end_of_file;

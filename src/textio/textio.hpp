@@ -203,10 +203,13 @@ class Format {
   // Index of the group_open at which the format is taken up again when it
   // ends with items left, or -1 for its beginning.
   int reversion() const { return reversion_; }
+  // Whether any descriptor takes an item.
+  bool has_edit() const { return has_edit_; }
 
  private:
   std::vector<Desc> descs_;
   int reversion_ = -1;
+  bool has_edit_ = false;
 };
 
 // Formatted write of values to a unit, or to a string (lines ending in '\n').
