@@ -1,0 +1,112 @@
+// Dates of kest: conversions between calendar dates and Julian day numbers,
+// the breakdown of a day number into what an ephemeris line prints about its
+// date, and the Gregorian day count from 2000 January 1.
+//
+// Calendar: Julian up to 1582 October 4 (day number 2299160), Gregorian from
+// 1582 October 15 (day number 2299161) on; years are numbered without a year
+// zero (year -1 precedes year 1, and -1, -5, -9, ... are leap years). A Julian
+// day number counts whole civil days from midnight: 2451545 is 2000 January 1
+// and 0 is year -4713 January 1 of the Julian calendar. Every routine keeps
+// its working values in a work record of its own between calls; nothing
+// outside the routine relies on them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "textio.hpp"
+
+namespace kest {
+
+// ---- Names of months and weekdays -------------------------------------------
+
+inline constexpr std::array<std::string_view, 12> MON = {
+    "JAN", "FEB", "MAR", "APR", "MAY", "JUN", "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+inline constexpr std::array<std::string_view, 7> WDAY = {"SUN", "MON", "TUE", "WED",
+                                                         "THU", "FRI", "SAT"};
+
+// ---- Calendar date <-> Julian day number ------------------------------------
+
+// Julian day number of a calendar date.
+//   month, day, year  in  calendar date; year 0 does not exist
+// Returns the day number.
+// 1. Year 0 writes "julday ERROR: there is no year zero: Assume 1" to the
+//    screen (unit 6) and gives the date in year 1.
+// 2. Month and day are not checked: the formula runs on for any integers
+//    (February 30 gives the day number of March 1 or 2). A result beyond the
+//    32-bit range is held at the nearest end of that range.
+std::int32_t julday(std::int32_t month, std::int32_t day, std::int32_t year);
+
+// Calendar date of a Julian day number; the inverse of julday.
+//   jd                 in   Julian day number
+//   month, day, year   out  calendar date, month 1..12, no year zero
+// 1. Every 32-bit day number gives a valid date. Day numbers below 0 continue
+//    the Julian calendar backwards (year -4714 December 31 is day -1), and
+//    julday of the returned date gives jd back.
+void caldat(std::int32_t jd, std::int32_t& month, std::int32_t& day, std::int32_t& year);
+
+// Everything an ephemeris line shows about the date of a day number.
+//   daynum   in   a full Julian date (from noon) when >= 1220000.0, otherwise
+//                 days from J2000.0
+//   year, month, day   out  calendar date of the civil day (from midnight)
+//   fday     out  time since midnight, fraction of a day, 0 <= fday < 1
+//   doy      out  day of the year, 1 for January 1
+//   monthname, weekday  out  entries of MON and WDAY
+// 1. A Julian date near 2.45 million is resolved to a quarter of a day only
+//    (single precision); a day count from J2000.0 to about 1/1000 day.
+// 2. Julian dates below 0 split into their civil day and time since midnight
+//    like any other (rounded down, not toward zero), with the calendar of
+//    caldat continued backwards.
+// 3. A Julian date beyond +-2.0e9 is held at that bound; not-a-number is
+//    taken as Julian date 0.
+void caldate(float daynum, std::int32_t& year, std::int32_t& month, std::int32_t& day,
+             float& fday, std::int32_t& doy, FixedText<3>& monthname, FixedText<3>& weekday);
+
+// ---- Day count from 2000 ------------------------------------------------------
+
+// Days from 2000 January 1 (which counts 0) of a proleptic Gregorian date.
+//   year, month, day   in   Gregorian date
+//   count              out  days from 2000 January 1 (1999 December 31 is -1)
+// 1. The 400-, 100- and 4-year cycles are counted from 1600 with divisions
+//    rounded down, so dates before 1600 continue the Gregorian calendar with
+//    astronomical year numbers (year 0 is the year before year 1).
+// 2. A month outside 1..12 carries whole years into the year: month 13 is
+//    January of the next year, month 0 December of the year before. The day
+//    is not checked (February 30 counts as March 1 or 2).
+// 3. A count beyond the 32-bit range is held at the nearest end of it.
+void ymd2j2(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t& count);
+
+// ---- Integer division rounded down --------------------------------------------
+
+// a / b rounded toward minus infinity, b > 0.
+constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
+  const std::int64_t q = a / b;
+  return (a % b < 0) ? q - 1 : q;
+}
+
+// ---- Working values kept between calls ----------------------------------------
+
+// julday and caldat hold theirs in 64 bits, so that no 32-bit input overflows.
+struct JuldayWork {
+  std::int64_t JY = 0, JM = 0, JA = 0;
+};
+struct CaldatWork {
+  std::int64_t JALPHA = 0, JA = 0, JB = 0, JC = 0, JD = 0, JE = 0;
+};
+struct CaldateWork {
+  double FULLJD = 0.0;
+  std::int32_t JULIAN = 0;
+  double FDDAY = 0.0;
+  std::int32_t JD0 = 0, IW = 0;
+};
+struct Ymd2j2Work {
+  std::int32_t J = 0, N4CEN = 0, NCEN = 0, JC = 0, N4YEAR = 0;
+};
+
+inline JuldayWork julday_work;
+inline CaldatWork caldat_work;
+inline CaldateWork caldate_work;
+inline Ymd2j2Work ymd2j2_work;
+
+}  // namespace kest
