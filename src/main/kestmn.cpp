@@ -1,6 +1,10 @@
 #include "kestmn.hpp"
 
+#include "kelements.hpp"
 #include "kmath.hpp"
+#include "korbit.hpp"
+#include "kstate.hpp"
+#include "ktime.hpp"
 
 namespace kest {
 
@@ -78,11 +82,23 @@ int kestmn() {
     write_fmt(KESTCM.IOP, stamp, {KESTCM.VERSID, KESTCM.RUNTIME});
 
     switch (w.KODE) {
+      case 1:
+        kestig(w.TITLE);
+        break;
+      case 2:
+        kestio(w.TITLE);
+        break;
+      case 3:
+        ephemr();
+        break;
       case 4:
         write_free(KESTCM.IOP, {"Object = ", w.TITLE});
         prtpcom(3);
         break;
       default:
+        rotsho("BFRM", KESTCM.BFRM, KESTCM.IOP);
+        rotest(KESTCM.BFRM, w.DER, w.DEV);
+        write_free(KESTCM.IOP, {"Delta Determ., max Dev =", w.DER, w.DEV});
         break;
     }
   }
@@ -91,6 +107,9 @@ int kestmn() {
 void reset_program() {
   KESTCM = KestCommon{};
   kestmn_work = KestmnWork{};
+  reset_kestel_work();
+  reset_kestig_work();
+  reset_ephemr_work();
   reset_units();
 }
 
