@@ -1,3 +1,7 @@
+// kestio: menu option 2. The dialogue, the binary records of KESTCM.DAT
+// (written and read with pwrite/pread at their offsets, so no other byte of
+// the file is touched) and the seven-line ASCII records (appended with one
+// write, read back by columns into temporaries before anything is replaced).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
