@@ -2,6 +2,7 @@
 // walks it for formatted writes and reads.
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <charconv>
 #include <stdexcept>
 
@@ -238,41 +239,118 @@ class Cursor {
   int depth_ = 0;
 };
 
-void apply_edit(std::string& out, const Format::Desc& d, const Value& v) {
-  switch (d.edit) {
-    case 'I':
-      edit_I(out, v.kind() == Value::Kind::int32 ? v.as_int() : static_cast<std::int64_t>(v.as_real()), d.w);
-      return;
-    case 'A':
-      edit_A(out, v.as_text(), d.w);
-      return;
-    default:
-      break;
+// A line under construction: fields are laid out in a fixed buffer that is
+// handed to the output string when full and at the line's end.
+class LineBuilder {
+ public:
+  explicit LineBuilder(std::string& out) : out_(out) {}
+  ~LineBuilder() { out_.append(buf_, static_cast<std::size_t>(p_ - buf_)); }
+  // Room for n more characters, which the caller then writes at at().
+  char* room(std::size_t n) {
+    if (static_cast<std::size_t>(end() - p_) < n) {
+      out_.append(buf_, static_cast<std::size_t>(p_ - buf_));
+      p_ = buf_;
+    }
+    return p_;
   }
-  const double x = v.kind() == Value::Kind::int32 ? static_cast<double>(v.as_int()) : v.as_real();
-  switch (d.edit) {
-    case 'F':
-      edit_F(out, x, d.w, d.d);
-      break;
-    case 'E':
-      edit_E(out, x, d.w, d.d, 'E');
-      break;
-    case 'D':
-      edit_E(out, x, d.w, d.d, 'D');
-      break;
-    default:
-      edit_G(out, x, d.w, d.d);
-      break;
+  void advance(char* to) { p_ = to; }
+  void text(std::string_view s) {
+    if (s.size() > sizeof buf_) {
+      room(sizeof buf_);
+      out_.append(s);
+      return;
+    }
+    char* q = room(s.size());
+    std::memcpy(q, s.data(), s.size());
+    p_ = q + s.size();
   }
-}
+  void blanks(std::size_t n) {
+    if (n > sizeof buf_) {
+      room(sizeof buf_);
+      out_.append(n, ' ');
+      return;
+    }
+    char* q = room(n);
+    for (std::size_t i = 0; i < n; ++i) q[i] = ' ';
+    p_ = q + n;
+  }
+  void put(char c) {
+    char* q = room(1);
+    *q = c;
+    p_ = q + 1;
+  }
+  void edit(const Format::Desc& d, const Value& v) {
+    if (d.edit == 'A' && d.w == 0) {
+      text(v.as_text());
+      return;
+    }
+    char* q = room(static_cast<std::size_t>(d.w));
+    const double x = v.kind() == Value::Kind::int32 ? static_cast<double>(v.as_int()) : v.as_real();
+    switch (d.edit) {
+      case 'I':
+        q = put_I(q, v.kind() == Value::Kind::int32 ? v.as_int() : static_cast<std::int64_t>(v.as_real()), d.w);
+        break;
+      case 'A':
+        q = put_A(q, v.as_text(), d.w);
+        break;
+      case 'F':
+        q = put_F(q, x, d.w, d.d);
+        break;
+      case 'E':
+        q = put_E(q, x, d.w, d.d, 'E');
+        break;
+      case 'D':
+        q = put_E(q, x, d.w, d.d, 'D');
+        break;
+      default:
+        q = put_G(q, x, d.w, d.d);
+        break;
+    }
+    p_ = q;
+  }
+
+ private:
+  char* end() { return buf_ + sizeof buf_; }
+  std::string& out_;
+  char buf_[2048];
+  char* p_ = buf_;
+};
 
 }  // namespace
 
 Format::Format(std::string_view text) {
   Parser p(text);
   descs_ = p.parse(reversion_);
-  for (const auto& d : descs_)
+  bool groups = false;
+  for (const auto& d : descs_) {
     if (d.op == Op::edit) has_edit_ = true;
+    if (d.op == Op::group_open) groups = true;
+  }
+  if (!groups) {
+    auto text_step = [&]() -> std::string& {
+      if (plan_.empty() || plan_.back().edit >= 0) plan_.push_back({});
+      return plan_.back().text;
+    };
+    for (std::size_t i = 0; i < descs_.size(); ++i) {
+      const Desc& d = descs_[i];
+      switch (d.op) {
+        case Op::literal:
+          text_step() += d.text;
+          break;
+        case Op::skip:
+          text_step().append(static_cast<std::size_t>(d.n), ' ');
+          break;
+        case Op::slash:
+          text_step() += '\n';
+          break;
+        case Op::edit:
+          for (int r = 0; r < d.n; ++r) plan_.push_back({static_cast<int>(i), {}});
+          break;
+        default:
+          break;
+      }
+    }
+  }
   if (descs_.size() > 0) {
     int depth = 0;
     for (const auto& d : descs_) {
@@ -283,9 +361,32 @@ Format::Format(std::string_view text) {
 }
 
 void format_append(std::string& out, const Format& f, const Value* values, std::size_t count) {
-  auto lit = [&](const std::string& s) { out.append(s); };
-  auto skip = [&](int n) { out.append(static_cast<std::size_t>(n), ' '); };
-  auto slash = [&] { out.push_back('\n'); };
+  LineBuilder line(out);
+  if (const auto& plan = f.plan(); !plan.empty()) {
+    // A format without groups: a straight walk, taken up again from its
+    // beginning while items remain.
+    std::size_t k = 0;
+    for (std::size_t s = 0;;) {
+      if (s == plan.size()) {
+        if (k == count || !f.has_edit()) break;
+        line.put('\n');
+        s = 0;
+        continue;
+      }
+      const Format::Step& st = plan[s++];
+      if (st.edit < 0) {
+        line.text(st.text);
+        continue;
+      }
+      if (k == count) break;
+      line.edit(f.descs()[static_cast<std::size_t>(st.edit)], values[k++]);
+    }
+    line.put('\n');
+    return;
+  }
+  auto lit = [&](const std::string& s) { line.text(s); };
+  auto skip = [&](int n) { line.blanks(static_cast<std::size_t>(n)); };
+  auto slash = [&] { line.put('\n'); };
   Cursor cur(f, lit, skip, slash);
   const bool any_edit = f.has_edit();
   std::size_t k = 0;
@@ -298,14 +399,14 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
     const Format::Desc* d = cur.next();
     if (d == nullptr) {
       if (k == count || !any_edit) break;
-      out.push_back('\n');
+      line.put('\n');
       cur.revert(f.reversion());
       continue;
     }
     if (k == count) break;
-    apply_edit(out, *d, values[k++]);
+    line.edit(*d, values[k++]);
   }
-  out.push_back('\n');
+  line.put('\n');
 }
 
 void write_fmt(int unit, const Format& f, const Value* values, std::size_t count) {
@@ -339,6 +440,21 @@ bool field_real(std::string_view field, int d, double& out) {
   if (s.empty()) {
     out = 0.0;
     return true;
+  }
+  // The words the writer uses for values that are not finite read back.
+  {
+    std::string u;
+    for (char c : s) u.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+    const bool neg = u[0] == '-';
+    const std::string_view body = std::string_view(u).substr(u[0] == '-' || u[0] == '+' ? 1 : 0);
+    if (body == "NAN") {
+      out = std::nan("");
+      return true;
+    }
+    if (body == "INF" || body == "INFINITY") {
+      out = neg ? -HUGE_VAL : HUGE_VAL;
+      return true;
+    }
   }
   std::size_t i = 0;
   std::string mant;

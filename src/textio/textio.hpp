@@ -206,8 +206,18 @@ class Format {
   // Whether any descriptor takes an item.
   bool has_edit() const { return has_edit_; }
 
+  // For a format without parenthesised groups, the writer's straight-line
+  // plan: runs of literal text (quoted text, blanks, line ends) between
+  // single edits, repeat counts spelled out. Empty for other formats.
+  struct Step {
+    int edit = -1;  // index of the edit descriptor; -1: write the text
+    std::string text;
+  };
+  const std::vector<Step>& plan() const { return plan_; }
+
  private:
   std::vector<Desc> descs_;
+  std::vector<Step> plan_;
   int reversion_ = -1;
   bool has_edit_ = false;
 };

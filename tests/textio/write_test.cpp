@@ -108,3 +108,69 @@ TEST(FreeWrite, LineLayout) {
 }
 
 }  // namespace
+
+namespace {
+
+struct ReadRow {
+  const char* format;
+  const char* lines;
+  kest::ReadStatus status;
+  std::vector<double> values;  // expected reals after the read (each starts as -1)
+};
+
+// Formatted reads by columns: blanks ignored, all blank reads as 0, implied
+// decimals without a point, exponents, short lines, asterisks refused, and
+// the words that the writer uses for values that are not finite.
+TEST(FormattedRead, NumericFields) {
+  const ReadRow rows[] = {
+      {"(F5.1,F8.5)", "104.0-0.50000", kest::ReadStatus::ok, {104.0, -0.5}},
+      {"(F5.1,F8.5)", " 1 0 4     5", kest::ReadStatus::ok, {1.0, 0.00045}},
+      {"(F5.1,F8.5)", "\n", kest::ReadStatus::ok, {0.0, 0.0}},
+      {"(F5.1,F8.5)", "", kest::ReadStatus::end_of_file, {-1, -1}},
+      {"(F5.1,F8.5)", "  2.5", kest::ReadStatus::ok, {2.5, 0.0}},
+      {"(2G15.7)", "              5  0.1234567E+03", kest::ReadStatus::ok, {5e-7, 123.4567}},
+      {"(2G15.7)", "          1.5D2          -2E-1", kest::ReadStatus::ok, {150.0, -2e-8}},
+      {"(2G15.7)", "***************            1.0", kest::ReadStatus::conversion_error, {-1, -1}},
+      {"(2G15.7)", "            NaN      -Infinity", kest::ReadStatus::ok, {std::nan(""), -HUGE_VAL}},
+      {"(G15.7/G15.7)", "            1.0\n            2.0", kest::ReadStatus::ok, {1.0, 2.0}},
+      {"(G15.7)", "            1.0\n            2.0", kest::ReadStatus::ok, {1.0, 2.0}},
+      {"(G15.7)", "            1.0", kest::ReadStatus::end_of_file, {1.0, -1}},
+      {"(3X,F5.1)", "abc  7.5xyz", kest::ReadStatus::ok, {7.5, -1}},
+      {"(F5.1)", "1.2.3", kest::ReadStatus::conversion_error, {-1, -1}},
+  };
+  for (const auto& r : rows) {
+    auto src = kest::string_source(r.lines);
+    double a = -1, b = -1;
+    const kest::Item both[] = {a, b};
+    const std::size_t n = std::string(r.format) == "(3X,F5.1)" || std::string(r.format) == "(F5.1)" ? 1 : 2;
+    EXPECT_EQ(kest::read_fmt_lines(*src, Format(r.format), both, n), r.status) << r.format << " " << r.lines;
+    const double got[] = {a, b};
+    for (std::size_t i = 0; i < 2; ++i) {
+      if (std::isnan(r.values[i])) {
+        EXPECT_TRUE(std::isnan(got[i])) << r.format << " " << r.lines;
+      } else {
+        EXPECT_EQ(got[i], r.values[i]) << r.format << " " << r.lines << " item " << i;
+      }
+    }
+  }
+}
+
+TEST(FormattedRead, TextFields) {
+  auto src = kest::string_source("KEST:2014jun10 2014 Jun 10 14:05:33 IPLAN,TC= 104.0 0.00000 Mars:Phobos and more\n");
+  kest::FixedText<20> runtime;
+  kest::FixedText<25> title;
+  kest::FixedText<5> head;
+  const kest::Item items[] = {head, runtime, title};
+  EXPECT_EQ(kest::read_fmt_lines(*src, Format("(A5,10X,A20,25X,A9)"), items, 3), kest::ReadStatus::ok);
+  EXPECT_EQ(head.view(), "KEST:");
+  EXPECT_EQ(runtime.view(), "2014 Jun 10 14:05:33");
+  EXPECT_EQ(title.view(), "Mars:Phob" + std::string(16, ' '));
+  // A field wider than its variable keeps the rightmost characters.
+  auto src2 = kest::string_source("abcdefgh\n");
+  kest::FixedText<3> t3;
+  const kest::Item one[] = {t3};
+  EXPECT_EQ(kest::read_fmt_lines(*src2, Format("(A8)"), one, 1), kest::ReadStatus::ok);
+  EXPECT_EQ(t3.view(), "fgh");
+}
+
+}  // namespace
