@@ -74,7 +74,7 @@ struct KestelWork {
   double EPOCH = 0.0;
   std::array<double, 11> VVV{};
   double XX8 = 0.0, QP = 0.0, RDAY = 0.0;
-  std::int32_t I = 0, IYEAR = 0, IMON = 0, IDAY = 0, NDAYS = 0;
+  std::int32_t I = 0, IYEAR = 0, IMON = 0, IDAY = 0, N = 0;  // N: days from 2000 Jan 1
   Vec3 XX, P4, ZBAXX;
   double Q4 = 0.0, LAMBDA = 0.0, BETA = 0.0, SD = 0.0, CACD = 0.0, SACD = 0.0;
   double ALPHA = 0.0, R = 0.0, DELTA = 0.0;

@@ -15,6 +15,16 @@
 
 namespace kest {
 
+// The held values of the single-precision constants, as the arithmetic
+// uses them.
+static_assert(JBRM.m[0] == 0.9999256730079651 && JBRM.m[1] == 0.011181483045220375 &&
+              JBRM.m[2] == 0.004859003704041243 && JBRM.m[3] == -0.011181483045220375 &&
+              JBRM.m[4] == 0.9999374747276306 && JBRM.m[5] == -2.7170293833478354e-05 &&
+              JBRM.m[6] == -0.004859003704041243 && JBRM.m[7] == -2.7162595870322548e-05 &&
+              JBRM.m[8] == 0.9999881982803345);
+static_assert(PC10LY == 32.61600112915039 && SUNMAG == 4.829999923706055 &&
+              MAGFAC == -0.4000000059604645 && OBLMIN == 0.10000000149011612);
+
 namespace {
 
 // A passed-over line or a line-1 text item: only the end of the file can
@@ -149,8 +159,8 @@ std::int32_t kestel_comet(std::int32_t IOD, char* TITLE, std::size_t NTITLE, dou
   } else {
     w.IDAY = static_cast<std::int32_t>(w.RDAY);
   }
-  ymd2j2(w.IYEAR, w.IMON, w.IDAY, w.NDAYS);
-  TJP = ((w.RDAY - w.IDAY) - 0.5) + w.NDAYS;
+  ymd2j2(w.IYEAR, w.IMON, w.IDAY, w.N);
+  TJP = ((w.RDAY - w.IDAY) - 0.5) + w.N;
 
   if ((e = value_failure(read_free(IOD, {w.DARGP}))) != 0) return e;
   w.J = 4;

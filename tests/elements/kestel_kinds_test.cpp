@@ -206,6 +206,26 @@ TEST_F(Kinds, Comet) {
   }
 }
 
+// Values no table should hold must not overflow or index out of range:
+// days beyond the 32-bit range, months outside 1..12, the
+// largest item number. (Not-a-number cannot be written in a table.)
+TEST_F(Kinds, HostileValues) {
+  const char* dates[] = {"2000 13 1e300", "-2147483648 -5 -1e300", "2147483647 2147483647 9e18",
+                         "2000 0 0"};
+  for (const char* d : dates) {
+    SCOPED_TRACE(d);
+    clear_output();
+    auto item = comet_item(d, "0.5");
+    with_marker(item);
+    table("comet.tab", item);
+    Results res;
+    call_kestel(0, 5, 1, 0.0, res);
+    EXPECT_EQ(kestel_work.IERR, 0);
+    call_kestel(0, 5, 2147483647, 0.0, res);
+    EXPECT_EQ(kestel_work.IERR, 4);
+  }
+}
+
 // Exoplanet: power factor from magnitude and distance with the
 // single-precision constants (4.83 and 32.616 do not give exactly 1);
 // obliquity floored at 0.1 (single precision, so 0.1 itself is raised);

@@ -104,18 +104,6 @@ TEST_F(Planet, EvaluatedAtEpoch) {
   EXPECT_EQ(res.PDEC, RDEG * kestel_work.DPDEC);
 }
 
-// With TCEN = 0 the base and final TJP differ only by the reduction.
-TEST_F(Planet, EpochZero) {
-  planets("Mars 1.0 0.1 5.0 100.0 90.0 20.0", "rate 9 9 9 9 9 9");
-  spinaxis();
-  keyboard("/\n");
-  Results res;
-  call_kestel(0, 1, 4, 0.0, res);
-  EXPECT_EQ(screen_line(" base TJP="), " base TJP= -10.146010083444443");
-  EXPECT_EQ(res.TJP, -10.146010083444443);
-  EXPECT_EQ(res.ECC, 0.1);
-}
-
 // Terminal traffic of a planet call, in order.
 TEST_F(Planet, TerminalOrder) {
   planets("Mars 1.0 0.1 5.0 100.0 90.0 20.0");
