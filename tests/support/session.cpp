@@ -8,7 +8,6 @@
 #include <chrono>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -106,8 +105,27 @@ RunResult run_kest(const ScratchDir& dir, const std::string& input, int timeout_
 }
 
 std::string mask_stamps(const std::string& text) {
-  static const std::regex stamp(R"(\d{4} [A-Z][a-z]{2} [ \d]\d \d\d:\d\d:\d\d)");
-  return std::regex_replace(text, stamp, "YYYY Mmm DD hh:mm:ss");
+  // A stamp: "yyyy Mmm dd hh:mm:ss" with the day right-justified in two columns.
+  static constexpr std::string_view kMask = "YYYY Mmm DD hh:mm:ss";
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  auto is_stamp = [&](const char* p) {
+    return digit(p[0]) && digit(p[1]) && digit(p[2]) && digit(p[3]) && p[4] == ' ' && p[5] >= 'A' && p[5] <= 'Z' &&
+           p[6] >= 'a' && p[6] <= 'z' && p[7] >= 'a' && p[7] <= 'z' && p[8] == ' ' && (p[9] == ' ' || digit(p[9])) &&
+           digit(p[10]) && p[11] == ' ' && digit(p[12]) && digit(p[13]) && p[14] == ':' && digit(p[15]) &&
+           digit(p[16]) && p[17] == ':' && digit(p[18]) && digit(p[19]);
+  };
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (i + kMask.size() <= text.size() && is_stamp(text.data() + i)) {
+      out.append(kMask);
+      i += kMask.size();
+    } else {
+      out.push_back(text[i++]);
+    }
+  }
+  return out;
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
