@@ -47,8 +47,9 @@ struct Vec3 {
 // a[k] the raw 0-based storage.
 struct Mat3 {
   std::array<double, 9> m{};
-  double& operator()(int i, int j) { return m[static_cast<std::size_t>(i - 1 + 3 * (j - 1))]; }
-  double operator()(int i, int j) const { return m[static_cast<std::size_t>(i - 1 + 3 * (j - 1))]; }
+  double& operator()(int i, int j) { return m[index(i, j)]; }
+  double operator()(int i, int j) const { return m[index(i, j)]; }
+  static std::size_t index(int i, int j) { return static_cast<std::size_t>(i - 1) + 3 * static_cast<std::size_t>(j - 1); }
   double& at(int k) { return m[static_cast<std::size_t>(k - 1)]; }
   double at(int k) const { return m[static_cast<std::size_t>(k - 1)]; }
   double& operator[](std::size_t k) { return m[k]; }
@@ -244,6 +245,8 @@ void vprint(std::string_view text, const Vec3& v, std::int32_t unit);
 // Notes: 1. The format "(1X,A,'=',(/1X," descriptors "))" is composed per call
 //           in 60 characters, which leaves 43 for the descriptors (trailing
 //           blanks not counted); longer descriptors write nothing at all.
+//        2. Descriptors that do not make a valid format, or whose repeated
+//           group holds no edit descriptor, also write nothing.
 void vprf(std::string_view text, const Vec3& v, std::int32_t unit, std::string_view descriptors);
 
 // ---- Coordinate conversions (cocodp8) -----------------------------------------

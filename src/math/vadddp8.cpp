@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -76,7 +78,8 @@ void vshow(std::string_view text, const Vec3& v, std::int32_t unit) {
   const double elon = DEG_PER_RAD * q;
   const std::int32_t out = unit < 0 ? -unit : unit;
   if (unit < 0) {
-    write_free(out, {"C_END  X          Y           Z", "            Lat    E.Lon   Radius     What"});
+    write_free(out,
+               {"C_END  X          Y           Z", "            Lat    E.Lon   Radius     What"});
   }
   write_fmt(out, f, {v(1), v(2), v(3), lat, elon, r, text});
 }
@@ -100,8 +103,22 @@ void vprf(std::string_view text, const Vec3& v, std::int32_t unit, std::string_v
   fmt.append(head);
   fmt.append(descriptors.substr(0, n));
   fmt.append(tail);
-  const Format f{fmt};
-  write_fmt(unit, f, {text, v(1), v(2), v(3)});
+  std::optional<Format> f;
+  try {
+    f.emplace(fmt);
+  } catch (const std::invalid_argument&) {
+    return;  // not a format
+  }
+  // The part taken up again for the second and third components must hold
+  // an edit descriptor, or the components would never be consumed.
+  const auto& d = f->descs();
+  const int rev = f->reversion();
+  const std::size_t first = rev < 0 ? 0 : static_cast<std::size_t>(rev);
+  const std::size_t last = rev < 0 ? d.size() : static_cast<std::size_t>(d[first].match);
+  bool edits = false;
+  for (std::size_t i = first; i < last; ++i) edits = edits || d[i].op == Format::Op::edit;
+  if (!edits) return;
+  write_fmt(unit, *f, {text, v(1), v(2), v(3)});
 }
 
 }  // namespace kest

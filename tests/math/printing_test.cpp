@@ -36,7 +36,8 @@ TEST(Printing, RotshoRowByRow) {
   a.at(4) = 0.5;  // a(1, 2): rows come out of column storage
   EXPECT_EQ(lines_of([&] { rotsho("BFRM", a, kUnit); }),
             (Lines{" ROTSHO dump of [BFRM]|", "       1.000000  0.500000  0.000000|",
-                   "       0.000000  1.000000  0.000000|", "       0.000000  0.000000  1.000000|"}));
+                   "       0.000000  1.000000  0.000000|",
+                   "       0.000000  0.000000  1.000000|"}));
 }
 
 // A negative unit puts the 74-character header first.
@@ -67,9 +68,12 @@ TEST(Printing, VprintAndVprf) {
       // 43 characters fit, 44 write nothing; trailing blanks do not count.
       {"F10.4,F10.4," + std::string(26, ' ') + "F10.4", fixed},
       {"F10.4,F10.4," + std::string(27, ' ') + "F10.4", {}},
-      {"3F10.4" + std::string(38, ' '), fixed}};
+      {"3F10.4" + std::string(38, ' '), fixed},
+      // Not a format, or a repeated group that would never take a component.
+      {"xyz", {}}, {"2X", {}}, {"F10.4),('a'", {}}};
+  const Vec3 v{{1.0, -2.5, 3.25}};
   for (const Row& r : rows)
-    EXPECT_EQ(lines_of([&] { vprf("W", Vec3{{1.0, -2.5, 3.25}}, kUnit, r.desc); }), r.want) << r.desc;
+    EXPECT_EQ(lines_of([&] { vprf("W", v, kUnit, r.desc); }), r.want) << r.desc;
 }
 
 }  // namespace
