@@ -68,7 +68,7 @@ static_assert(sizeof(Mat3) == 9 * sizeof(double));
 // vector by t (rotv, vrotv) is the opposite sense, R_k(-t).
 
 // Turn the target frame of A by +angle about its axis K: A := R_K(angle) A.
-//   K      in      axis code 1 = x, 2 = y, 3 = z
+//   k      in      axis code 1 = x, 2 = y, 3 = z
 //   angle  in      radians
 //   a      in/out  matrix
 // Notes: 1. Successive calls compose from right to left.
@@ -87,16 +87,17 @@ void rotdia(double d, Mat3& a);
 //   irad              in   0: the angles are degrees; any other value: radians
 void rotorb(double node, double incl, double argp, Mat3& a, std::int32_t irad);
 
-// Pole and meridian matrix R_3(m) R_1(90 - d) R_3(90 + a).
-//   angles_deg  in   (a, d, m) degrees: pole longitude, pole latitude, and the
-//                    angle of the new x axis from the ascending node
-//   a           out  matrix; row 3 is the pole (cos d cos a, cos d sin a, sin d)
+// Pole and meridian matrix R_3(m) R_1(90 - d) R_3(90 + l).
+//   angles_deg  in   (l, d, m) degrees: pole longitude, pole latitude, and the
+//                    angle of the new x axis from the ascending node of the new
+//                    equator on the old one (at longitude l + 90)
+//   a           out  matrix; row 3 is the pole (cos d cos l, cos d sin l, sin d)
 // Notes: 1. m exactly 0 performs only the first two rotations.
 void rotmat(const Vec3& angles_deg, Mat3& a);
 
 // The angles of rotmat back from its matrix.
 //   a           in   matrix
-//   angles_deg  out  (a, d, m) degrees, a and m in (-180, 180]
+//   angles_deg  out  (l, d, m) degrees, l and m in (-180, 180]
 // Notes: 1. Not reduced to 0..360: 317.681 comes back as -42.319.
 //        2. A row-3 element beyond +-1 (not a rotation) gives a NaN latitude.
 void rotrip(const Mat3& a, Vec3& angles_deg);
@@ -305,8 +306,8 @@ void cocemc(double glat, double wlon, double a, double e, Vec3& v);
 //           leaves A unchanged.
 //        2. Within 2e-7 (relative) of the polar axis: latitude +-90, west
 //           longitude 0, A = |z| / sqrt(1 - e^2).
-//        3. An x share below 2e-7 of the length gives west longitude -90 for
-//           y >= +0 and +90 for y <= -0 exactly.
+//        3. Off the axis, an x share below 2e-7 of the length gives west
+//           longitude exactly -90 for positive y and +90 for negative y.
 void cocecm(const Vec3& v, double e, double& glat, double& wlon, double& a);
 
 // ---- Character utilities (upcase) ---------------------------------------------
