@@ -250,17 +250,15 @@ void rotest(const Mat3& a, double& der, double& dev) {
   const double lo = ONE - ya;
   const double hi = yb - ONE;
   dev = lo > hi ? lo : hi;
-  const double det = ((a(3, 3) * a(2, 2) - a(3, 2) * a(2, 3)) * a(1, 1) -
-                      (a(3, 3) * a(2, 1) - a(3, 1) * a(2, 3)) * a(1, 2)) +
-                     (a(3, 2) * a(2, 1) - a(3, 1) * a(2, 2)) * a(1, 3);
+  const double det =
+      ((a(3, 3) * a(2, 2) - a(3, 2) * a(2, 3)) * a(1, 1) - (a(3, 3) * a(2, 1) - a(3, 1) * a(2, 3)) * a(1, 2)) +
+      (a(3, 2) * a(2, 1) - a(3, 1) * a(2, 2)) * a(1, 3);
   der = std::fabs(det - ONE);
 }
 
 void rotsho(std::string_view text, const Mat3& a, std::int32_t unit) {
   static const Format f{"(' ROTSHO dump of [',A,']',3(/5X,3F10.6))"};
-  write_fmt(unit, f,
-            {text, a.at(1), a.at(4), a.at(7), a.at(2), a.at(5), a.at(8), a.at(3), a.at(6),
-             a.at(9)});
+  write_fmt(unit, f, {text, a.at(1), a.at(4), a.at(7), a.at(2), a.at(5), a.at(8), a.at(3), a.at(6), a.at(9)});
 }
 
 }  // namespace kest

@@ -78,8 +78,7 @@ void vshow(std::string_view text, const Vec3& v, std::int32_t unit) {
   const double elon = DEG_PER_RAD * q;
   const std::int32_t out = unit < 0 ? -unit : unit;
   if (unit < 0) {
-    write_free(out,
-               {"C_END  X          Y           Z", "            Lat    E.Lon   Radius     What"});
+    write_free(out, {"C_END  X          Y           Z", "            Lat    E.Lon   Radius     What"});
   }
   write_fmt(out, f, {v(1), v(2), v(3), lat, elon, r, text});
 }

@@ -25,7 +25,10 @@ Mat3 diag(double d) {
 // Frame quarter turns (rotax) and vector quarter turns (rotv, vrotv) about
 // each axis, by hand from the rows of R_k; cos(pi/2) leaves about 6e-17.
 TEST(Rotations, QuarterTurnsAboutEachAxis) {
-  struct Row { std::int32_t k; Vec3 v, frame, turned; };
+  struct Row {
+    std::int32_t k;
+    Vec3 v, frame, turned;
+  };
   const Row rows[] = {{3, {{1, 0, 0}}, {{0, -1, 0}}, {{0, 1, 0}}},
                       {1, {{0, 1, 0}}, {{0, 0, -1}}, {{0, 0, 1}}},
                       {2, {{0, 0, 1}}, {{-1, 0, 0}}, {{1, 0, 0}}}};
@@ -56,15 +59,18 @@ TEST(Rotations, OrbitMatrixDegreesAndRadians) {
   EXPECT_EQ(deg, rad);
   Vec3 col;
   rotcol(deg, 1, col);
-  expect_vec(col, {{std::cos(o) * std::cos(w) - std::sin(o) * std::sin(w) * std::cos(i),
-                    std::sin(o) * std::cos(w) + std::cos(o) * std::sin(w) * std::cos(i),
-                    std::sin(w) * std::sin(i)}}, 1e-15);
+  expect_vec(col,
+             {{std::cos(o) * std::cos(w) - std::sin(o) * std::sin(w) * std::cos(i),
+               std::sin(o) * std::cos(w) + std::cos(o) * std::sin(w) * std::cos(i), std::sin(w) * std::sin(i)}},
+             1e-15);
 }
 
 // rotrip undoes rotmat within (-180, 180]; the pole at longitude 40, latitude
 // 60 becomes the new z axis; rotzxm of z and x gives the identity.
 TEST(Rotations, PoleMatrixAndFrames) {
-  struct Row { Vec3 in, back; };
+  struct Row {
+    Vec3 in, back;
+  };
   const Row rows[] = {{{{40, 60, 123}}, {{40, 60, 123}}},
                       {{{317.681, -20, 317.681}}, {{-42.319, -20, -42.319}}},
                       {{{-170, 5, 0}}, {{-170, 5, 0}}}};
@@ -88,7 +94,9 @@ TEST(Rotations, PoleMatrixAndFrames) {
 // Determinant and squared-length deviations by hand; the zero matrix is the
 // body matrix before any orbit is set up.
 TEST(Rotations, QualityTest) {
-  struct Row { double scale, der, dev; };
+  struct Row {
+    double scale, der, dev;
+  };
   for (const Row& r : {Row{1.0, 0.0, 0.0}, Row{2.0, 7.0, 3.0}, Row{0.0, 1.0, 1.0}}) {
     double der = -1, dev = -1;
     rotest(diag(r.scale), der, dev);
@@ -100,9 +108,12 @@ TEST(Rotations, QualityTest) {
 // Axis exchange: source rows by hand from the sign rule (row 2's sign flips
 // once for each negative code); every result must stay right-handed.
 TEST(Rotations, AxisExchangeSignTable) {
-  struct Row { std::int32_t kx, kz; int src[3]; };
-  const Row rows[] = {{1, 3, {1, 2, 3}},   {2, 3, {2, -1, 3}},  {3, 1, {3, -2, 1}},
-                      {2, 1, {2, 3, 1}},   {1, 2, {1, -3, 2}},  {3, 2, {3, 1, 2}},
+  struct Row {
+    std::int32_t kx, kz;
+    int src[3];
+  };
+  const Row rows[] = {{1, 3, {1, 2, 3}},    {2, 3, {2, -1, 3}},   {3, 1, {3, -2, 1}},
+                      {2, 1, {2, 3, 1}},    {1, 2, {1, -3, 2}},   {3, 2, {3, 1, 2}},
                       {-1, 3, {-1, -2, 3}}, {1, -3, {1, -2, -3}}, {-2, -3, {-2, -1, -3}}};
   Mat3 a;
   for (int k = 1; k <= 9; ++k) a.at(k) = 10.0 * k + 0.5;

@@ -12,9 +12,16 @@ namespace {
 // The neighbours of a..z and A..Z (64, 91, 96, 123) and bytes 127..255 stay;
 // the "|xy" after N bytes must stay too.
 TEST(CharUtilities, UpcaseRanges) {
-  struct Row { std::string in; int n; std::string want; };
-  const Row rows[] = {{"c_end", 5, "C_END"}, {"c_End", 2, "C_End"}, {"c_end", 0, "c_end"},
-                      {"c_end", -3, "c_end"}, {"az@[`{09 _", 10, "AZ@[`{09 _"},
+  struct Row {
+    std::string in;
+    int n;
+    std::string want;
+  };
+  const Row rows[] = {{"c_end", 5, "C_END"},
+                      {"c_End", 2, "C_End"},
+                      {"c_end", 0, "c_end"},
+                      {"c_end", -3, "c_end"},
+                      {"az@[`{09 _", 10, "AZ@[`{09 _"},
                       {"\x80\xe1\xfa\xff\x7f", 5, "\x80\xe1\xfa\xff\x7f"}};
   for (const Row& r : rows) {
     std::string t = r.in + "|xy";
@@ -24,7 +31,10 @@ TEST(CharUtilities, UpcaseRanges) {
 }
 
 TEST(CharUtilities, CopyAndFill) {
-  struct Row { int n; std::string want; };
+  struct Row {
+    int n;
+    std::string want;
+  };
   for (const Row& r : {Row{3, "abc45678"}, Row{-4, "aaaa5678"}, Row{0, "12345678"}}) {
     std::string dst = "12345678";
     b2b("abcdefgh", dst.data(), r.n);

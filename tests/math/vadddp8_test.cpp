@@ -22,9 +22,12 @@ TEST(Vectors, CrossProductIntoEitherInput) {
 }
 
 TEST(Vectors, UnitVectorIndexRange) {
-  struct Row { std::int32_t i; Vec3 want; };
-  const Row rows[] = {{1, {{1, 0, 0}}}, {2, {{0, 1, 0}}}, {3, {{0, 0, 1}}}, {0, {}}, {4, {}},
-                      {std::numeric_limits<std::int32_t>::min(), {}}};
+  struct Row {
+    std::int32_t i;
+    Vec3 want;
+  };
+  const Row rows[] = {{1, {{1, 0, 0}}}, {2, {{0, 1, 0}}}, {3, {{0, 0, 1}}},
+                      {0, {}},          {4, {}},          {std::numeric_limits<std::int32_t>::min(), {}}};
   for (const Row& r : rows) {
     Vec3 v{{7, 7, 7}};
     vunit(r.i, v);
