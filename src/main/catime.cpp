@@ -17,8 +17,8 @@ void catime_at(std::int64_t seconds, FixedText<22>& BUFFER) {
   for (std::size_t i = 0; i < n && i < 24; ++i) STRING[i] = text[i];
   // The year first, then month, day and time; the weekday is dropped.
   BUFFER.c[0] = ' ';
-  for (int i = 0; i < 4; ++i) BUFFER.c[static_cast<std::size_t>(1 + i)] = STRING[static_cast<std::size_t>(20 + i)];
-  for (int i = 0; i < 17; ++i) BUFFER.c[static_cast<std::size_t>(5 + i)] = STRING[static_cast<std::size_t>(3 + i)];
+  for (std::size_t i = 0; i < 4; ++i) BUFFER.c[1 + i] = STRING[20 + i];
+  for (std::size_t i = 0; i < 17; ++i) BUFFER.c[5 + i] = STRING[3 + i];
 }
 
 void catime(FixedText<22>& BUFFER) { catime_at(static_cast<std::int64_t>(std::time(nullptr)), BUFFER); }

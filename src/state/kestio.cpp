@@ -67,9 +67,8 @@ std::array<unsigned char, RECLEN> encode_record() {
   std::array<unsigned char, RECLEN> b{};
   for (int k = 1; k <= NSAVED; ++k) {
     const auto u = std::bit_cast<std::uint64_t>(KESTCM.pos(k));
-    for (int j = 0; j < 8; ++j) {
-      b[static_cast<std::size_t>(8 * (k - 1) + j)] = static_cast<unsigned char>(u >> (8 * j));
-    }
+    const std::size_t at = 8 * static_cast<std::size_t>(k - 1);
+    for (std::size_t j = 0; j < 8; ++j) b[at + j] = static_cast<unsigned char>(u >> (8 * j));
   }
   return b;
 }

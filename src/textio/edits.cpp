@@ -106,6 +106,7 @@ char* digits_before(char* p, std::uint64_t n) {
 
 // The same for a magnitude given as a count n of units of the last decimal.
 bool put_fixed(char* p, bool neg, std::uint64_t n, int w, int d) {
+  if (d < 0 || d > 20) return false;  // the fast path asks for at most 15 decimals
   char tmp[48];
   char* end = tmp + sizeof tmp;
   char* q = digits_before(end, n);
@@ -119,10 +120,12 @@ bool put_fixed(char* p, bool neg, std::uint64_t n, int w, int d) {
     if (!zero || d == 0 || need - 1 > w) return false;
     skip = 1;
   }
-  char* o = p + w;
-  for (int i = 0; i < d; ++i) *--o = *--end;
+  // q holds ni integer digits, then d decimals.
+  char* o = p + w - d;
+  std::memcpy(o, q + ni, static_cast<std::size_t>(d));
   *--o = '.';
-  for (int i = skip; i < ni; ++i) *--o = *--end;
+  o -= ni - skip;
+  std::memcpy(o, q + skip, static_cast<std::size_t>(ni - skip));
   if (neg) *--o = '-';
   while (o > p) *--o = ' ';
   return true;

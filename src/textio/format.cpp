@@ -176,6 +176,8 @@ class Parser {
 template <class Literal, class Skip, class Slash>
 class Cursor {
  public:
+  // The group stack is written before it is read, so it is not cleared.
+  // cppcheck-suppress uninitMemberVar
   Cursor(const Format& f, Literal lit, Skip skip, Slash slash)
       : d_(f.descs()), lit_(lit), skip_(skip), slash_(slash) {}
 
@@ -243,6 +245,8 @@ class Cursor {
 // handed to the output string when full and at the line's end.
 class LineBuilder {
  public:
+  // The buffer is written before it is read, so it is not cleared.
+  // cppcheck-suppress uninitMemberVar
   explicit LineBuilder(std::string& out) : out_(out) {}
   ~LineBuilder() { out_.append(buf_, static_cast<std::size_t>(p_ - buf_)); }
   // Room for n more characters, which the caller then writes at at().
@@ -322,6 +326,8 @@ Format::Format(std::string_view text) {
   Parser p(text);
   descs_ = p.parse(reversion_);
   bool groups = false;
+  for (std::size_t i = reversion_ < 0 ? 0 : static_cast<std::size_t>(reversion_); i < descs_.size(); ++i)
+    if (descs_[i].op == Op::edit) reversion_has_edit_ = true;
   for (const auto& d : descs_) {
     if (d.op == Op::edit) has_edit_ = true;
     if (d.op == Op::group_open) groups = true;
@@ -398,7 +404,8 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
     }
     const Format::Desc* d = cur.next();
     if (d == nullptr) {
-      if (k == count || !any_edit) break;
+      // A format whose repeated part takes no item cannot use the items left.
+      if (k == count || !f.reversion_has_edit()) break;
       line.put('\n');
       cur.revert(f.reversion());
       continue;
@@ -549,14 +556,15 @@ ReadStatus read_fmt_lines(LineSource& src, const Format& f, const Item* items, s
   auto lit = [&](const std::string& s) { col += s.size(); };
   auto skip = [&](int n) { col += static_cast<std::size_t>(n); };
   Cursor cur(f, lit, skip, newline);
-  const bool any_edit = f.has_edit();
   std::size_t k = 0;
   while (k < count) {
     if (eof) return ReadStatus::end_of_file;
     const Format::Desc* d = cur.next();
+    // next() may have ended the line at a slash and met the end of the input.
+    // cppcheck-suppress identicalConditionAfterEarlyExit
     if (eof) return ReadStatus::end_of_file;
     if (d == nullptr) {
-      if (!any_edit) break;
+      if (!f.reversion_has_edit()) break;
       newline();
       cur.revert(f.reversion());
       continue;

@@ -203,8 +203,10 @@ class Format {
   // Index of the group_open at which the format is taken up again when it
   // ends with items left, or -1 for its beginning.
   int reversion() const { return reversion_; }
-  // Whether any descriptor takes an item.
+  // Whether any descriptor takes an item, and whether the part taken up
+  // again when items remain at the format's end does.
   bool has_edit() const { return has_edit_; }
+  bool reversion_has_edit() const { return reversion_has_edit_; }
 
   // For a format without parenthesised groups, the writer's straight-line
   // plan: runs of literal text (quoted text, blanks, line ends) between
@@ -220,6 +222,7 @@ class Format {
   std::vector<Step> plan_;
   int reversion_ = -1;
   bool has_edit_ = false;
+  bool reversion_has_edit_ = false;
 };
 
 // Formatted write of values to a unit, or to a string (lines ending in '\n').

@@ -80,6 +80,12 @@ TEST(FormattedWrite, FiveG157WithThirtyItemsWritesSixLines) {
   EXPECT_EQ(got.substr(0, 75), "   1.000000       2.000000       3.000000       4.000000       5.000000    ");
 }
 
+// Regression: items left over for a repeated part that takes none used to
+// make the writer loop for ever; it now ends the line there.
+TEST(FormattedWrite, LeftoverItemsWithNoEditToRepeatEndTheWrite) {
+  EXPECT_EQ(format_lines(Format("(1X,A,'=',(/1X,2X))"), {"v", 1.0, 2.0}), " v=\n   \n");
+}
+
 TEST(FormattedWrite, BadFormatTextsAreRefusedAtParse) {
   for (const char* bad : {"", "(", "(Q5)", "(F5)", "('abc)", "(I5", "(5G12.5))", "(0I3)"}) {
     EXPECT_THROW(Format f(bad), std::invalid_argument) << bad;
