@@ -1,7 +1,9 @@
 // The formatted reader on arbitrary bytes taken as lines, with the formats
 // the program reads by: the table header's first five columns, the ASCII
 // state file's header line and its header fields, and its body lines. The
-// first byte picks the format. Numbers that were read are written back with
+// first byte picks the format. Each read takes exactly one line, and a text
+// field holds the columns it names, blank-padded past the line's end.
+// Numbers that were read are written back with
 // the same format: the text must read back to values that write the very
 // same text again (subnormal values, which hold fewer digits, aside).
 #include <bit>
@@ -58,7 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const unsigned which = data[0] % 5;
   const Format& f = format_of(which);
-  auto src = string_source(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+  kest::fuzz::CountingSource src(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+  auto columns = [&](std::size_t from, std::size_t n) {
+    return pad_text(from < src.last.size() ? std::string_view(src.last).substr(from, n) : "", n);
+  };
   FixedText<5> t5;
   FixedText<20> t20;
   FixedText<8> t8;
@@ -68,20 +73,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ReadStatus st;
     if (which == 0) {
       const Item it[] = {t5};
-      st = read_fmt_lines(*src, f, it, 1);
+      st = read_fmt_lines(src, f, it, 1);
     } else if (which == 1) {
       const Item it[] = {t20, t5, t8, t9};
-      st = read_fmt_lines(*src, f, it, 4);
+      st = read_fmt_lines(src, f, it, 4);
     } else if (which <= 3) {
       const Item it[] = {x[0]};
-      st = read_fmt_lines(*src, f, it, 1);
+      st = read_fmt_lines(src, f, it, 1);
       if (st == ReadStatus::ok) check_rewrite(f, x, 1);
     } else {
       const Item it[] = {x[0], x[1], x[2], x[3], x[4]};
-      st = read_fmt_lines(*src, f, it, 5);
+      st = read_fmt_lines(src, f, it, 5);
       if (st == ReadStatus::ok) check_rewrite(f, x, 5);
     }
     if (st == ReadStatus::end_of_file) return 0;
+    FUZZ_CHECK(src.count == k + 1);
+    if (which == 0) FUZZ_CHECK(t5.view() == columns(0, 5));
+    if (which == 1) {
+      FUZZ_CHECK(t20.view() == columns(15, 20) && t5.view() == columns(46, 5) &&
+                 t8.view() == columns(51, 8) && t9.view() == columns(60, 9));
+    }
   }
   kest::fuzz::fail("the reader did not reach the end of its input");
 }

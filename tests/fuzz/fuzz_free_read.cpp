@@ -1,9 +1,10 @@
 // The free-format reader on arbitrary bytes taken as lines. The lists read
 // in turn are those of the program's reads (keyboard answers, element table
 // lines) and one of every kind of item; the first byte picks where the
-// rotation starts and how it steps. Every real the reader yields must come
-// back bit for bit through the free-format writer's text, and every integer
-// through its digits.
+// rotation starts and how it steps. Every read takes at least one line (a
+// read of an empty list exactly one) or meets the end of the input. Every
+// real the reader yields must come back bit for bit through the free-format
+// writer's text, and every integer through its digits.
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -109,13 +110,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0) return 0;
   const unsigned start = data[0] % 12;
   const unsigned step = 1 + data[0] / 12 % 11;
-  auto src = string_source(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
+  kest::fuzz::CountingSource src(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
   std::string line;
   Vars v;
   // Every read consumes a line or meets the end, so this ends; the bound
   // only guards against a reader that would not.
   for (unsigned k = 0; k < 100000; ++k) {
-    const ReadStatus st = read_list(*src, line, v, start + k * step);
+    const unsigned which = (start + k * step) % 12;
+    const std::size_t before = src.count;
+    const ReadStatus st = read_list(src, line, v, which);
+    if (st != ReadStatus::end_of_file) FUZZ_CHECK(src.count > before);
+    if (which == 10 && st == ReadStatus::ok) FUZZ_CHECK(src.count == before + 1);
     for (double x : v.d) check_round_trip(x);
     check_round_trip(v.f1);
     check_round_trip(v.f2);

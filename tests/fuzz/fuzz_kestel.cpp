@@ -9,13 +9,16 @@
 //           32-bit number
 //   byte 2: epoch in centuries: one of a few values, ordinary and extreme
 // Each run starts from the program's start state, with the terminal and the
-// print unit captured in strings.
+// print unit captured in strings. After the reader alone, the orbit setup
+// (option 1) reads the same item with every debug print on, and a few
+// ephemeris lines (option 3) are asked for.
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
 
 #include "fuzz_support.hpp"
+#include "korbit.hpp"
 
 namespace {
 
@@ -85,6 +88,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   connect_input(5, string_source(std::string(parts[2])));
   kestel(0, C.IOD, IFILE, IPLAN, TCEN, C.ODE, C.CLIN, C.ARGP, C.ECC, PERIOD, C.SJA, C.SIDAY, C.ZBAB,
          C.ZBAA, C.TJP, TITLE);
+
+  // The orbit setup of option 1 on the same table, with every debug print,
+  // and a few ephemeris lines of whatever body it made.
+  std::string answers = std::to_string(IFILE) + "\n" + std::to_string(IPLAN) + "\n";
+  if (IFILE == 1) answers += (std::isfinite(TCEN) ? real_text(TCEN) : std::string("0")) + "\n";
+  answers += "7\n" + std::string(parts[2]);
+  connect_input(5, string_source(answers));
+  kestig(TITLE);
+  connect_input(5, string_source("3 -4000 1000.5\n-1 0 x\n0\n"));
+  ephemr();
   reset_units();
   return 0;
 }

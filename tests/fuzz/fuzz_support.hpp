@@ -133,6 +133,24 @@ inline const std::map<std::string, std::string>& shipped_tables() {
   return tables;
 }
 
+// A source of lines that counts the lines it has handed out and keeps the
+// last one.
+class CountingSource final : public LineSource {
+ public:
+  explicit CountingSource(std::string text) : src_(string_source(std::move(text))) {}
+  bool next_line(std::string& line) override {
+    if (!src_->next_line(line)) return false;
+    ++count;
+    last = line;
+    return true;
+  }
+  std::size_t count = 0;
+  std::string last;
+
+ private:
+  std::unique_ptr<LineSource> src_;
+};
+
 // Thrown by LimitedSink when a run has written more than its limit.
 struct OutputLimit {};
 
