@@ -104,29 +104,53 @@ char* digits_before(char* p, std::uint64_t n) {
   return p;
 }
 
-// The same for a magnitude given as a count n of units of the last decimal.
+// The same for a magnitude given as a count n of units of the last decimal,
+// written right to left straight into the field, two digits at a time.
 bool put_fixed(char* p, bool neg, std::uint64_t n, int w, int d) {
-  if (d < 0 || d > 20) return false;  // the fast path asks for at most 15 decimals
-  char tmp[48];
-  char* end = tmp + sizeof tmp;
-  char* q = digits_before(end, n);
-  while (end - q < d + 1) *--q = '0';  // at least one digit before the point
-  const int ni = static_cast<int>(end - q) - d;
-  const bool zero = ni == 1 && q[0] == '0';
-  const int need = (neg ? 1 : 0) + ni + 1 + d;
-  int skip = 0;
-  if (need > w) {
-    // The zero before the point is left out when there is no room for it.
-    if (!zero || d == 0 || need - 1 > w) return false;
-    skip = 1;
+  char* o = p + w;
+  auto pair = [&](std::uint64_t r) {
+    o -= 2;
+    o[0] = kPairs[2 * r];
+    o[1] = kPairs[2 * r + 1];
+  };
+  int k = d;
+  for (; k >= 2; k -= 2) {
+    if (o - p < 2) return false;
+    pair(n % 100);
+    n /= 100;
   }
-  // q holds ni integer digits, then d decimals.
-  char* o = p + w - d;
-  std::memcpy(o, q + ni, static_cast<std::size_t>(d));
+  if (k == 1) {
+    if (o == p) return false;
+    *--o = static_cast<char>('0' + n % 10);
+    n /= 10;
+  }
+  if (o == p) return false;
   *--o = '.';
-  o -= ni - skip;
-  std::memcpy(o, q + skip, static_cast<std::size_t>(ni - skip));
-  if (neg) *--o = '-';
+  if (n == 0) {
+    // The zero before the point is left out only when there is no room for
+    // it and decimals follow.
+    if (o - p > (neg ? 1 : 0)) {
+      *--o = '0';
+    } else if (d == 0) {
+      return false;
+    }
+  } else {
+    for (; n >= 100; n /= 100) {
+      if (o - p < 2) return false;
+      pair(n % 100);
+    }
+    if (n >= 10) {
+      if (o - p < 2) return false;
+      pair(n);
+    } else {
+      if (o == p) return false;
+      *--o = static_cast<char>('0' + n);
+    }
+  }
+  if (neg) {
+    if (o == p) return false;
+    *--o = '-';
+  }
   while (o > p) *--o = ' ';
   return true;
 }
