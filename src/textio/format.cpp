@@ -283,31 +283,31 @@ class LineBuilder {
     *q = c;
     p_ = q + 1;
   }
-  void edit(const Format::Desc& d, const Value& v) {
-    if (d.edit == 'A' && d.w == 0) {
+  void edit(char edit, int w, int dd, const Value& v) {
+    if (edit == 'A' && w == 0) {
       text(v.as_text());
       return;
     }
-    char* q = room(static_cast<std::size_t>(d.w));
+    char* q = room(static_cast<std::size_t>(w));
     const double x = v.kind() == Value::Kind::int32 ? static_cast<double>(v.as_int()) : v.as_real();
-    switch (d.edit) {
+    switch (edit) {
       case 'I':
-        q = put_I(q, v.kind() == Value::Kind::int32 ? v.as_int() : static_cast<std::int64_t>(v.as_real()), d.w);
+        q = put_I(q, v.kind() == Value::Kind::int32 ? v.as_int() : static_cast<std::int64_t>(v.as_real()), w);
         break;
       case 'A':
-        q = put_A(q, v.as_text(), d.w);
+        q = put_A(q, v.as_text(), w);
         break;
       case 'F':
-        q = put_F(q, x, d.w, d.d);
+        q = put_F(q, x, w, dd);
         break;
       case 'E':
-        q = put_E(q, x, d.w, d.d, 'E');
+        q = put_E(q, x, w, dd, 'E');
         break;
       case 'D':
-        q = put_E(q, x, d.w, d.d, 'D');
+        q = put_E(q, x, w, dd, 'D');
         break;
       default:
-        q = put_G(q, x, d.w, d.d);
+        q = put_G(q, x, w, dd);
         break;
     }
     p_ = q;
@@ -334,11 +334,10 @@ Format::Format(std::string_view text) {
   }
   if (!groups) {
     auto text_step = [&]() -> std::string& {
-      if (plan_.empty() || plan_.back().edit >= 0) plan_.push_back({});
+      if (plan_.empty() || plan_.back().edit != 0) plan_.push_back({});
       return plan_.back().text;
     };
-    for (std::size_t i = 0; i < descs_.size(); ++i) {
-      const Desc& d = descs_[i];
+    for (const Desc& d : descs_) {
       switch (d.op) {
         case Op::literal:
           text_step() += d.text;
@@ -350,7 +349,7 @@ Format::Format(std::string_view text) {
           text_step() += '\n';
           break;
         case Op::edit:
-          for (int r = 0; r < d.n; ++r) plan_.push_back({static_cast<int>(i), {}});
+          for (int r = 0; r < d.n; ++r) plan_.push_back({d.edit, d.w, d.d, {}});
           break;
         default:
           break;
@@ -372,20 +371,23 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
     // A format without groups: a straight walk, taken up again from its
     // beginning while items remain.
     std::size_t k = 0;
-    for (std::size_t s = 0;;) {
-      if (s == plan.size()) {
+    const Format::Step* const first = plan.data();
+    const Format::Step* const end = first + plan.size();
+    for (const Format::Step* st = first;;) {
+      if (st == end) {
         if (k == count || !f.has_edit()) break;
         line.put('\n');
-        s = 0;
+        st = first;
         continue;
       }
-      const Format::Step& st = plan[s++];
-      if (st.edit < 0) {
-        line.text(st.text);
+      if (st->edit == 0) {
+        line.text(st->text);
+        ++st;
         continue;
       }
       if (k == count) break;
-      line.edit(f.descs()[static_cast<std::size_t>(st.edit)], values[k++]);
+      line.edit(st->edit, st->w, st->d, values[k++]);
+      ++st;
     }
     line.put('\n');
     return;
@@ -411,7 +413,7 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
       continue;
     }
     if (k == count) break;
-    line.edit(*d, values[k++]);
+    line.edit(d->edit, d->w, d->d, values[k++]);
   }
   line.put('\n');
 }

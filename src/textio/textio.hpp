@@ -212,7 +212,9 @@ class Format {
   // plan: runs of literal text (quoted text, blanks, line ends) between
   // single edits, repeat counts spelled out. Empty for other formats.
   struct Step {
-    int edit = -1;  // index of the edit descriptor; -1: write the text
+    char edit = 0;  // 'I', 'F', 'E', 'D', 'G', 'A'; 0: write the text
+    int w = 0;
+    int d = 0;
     std::string text;
   };
   const std::vector<Step>& plan() const { return plan_; }
