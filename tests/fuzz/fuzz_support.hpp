@@ -40,20 +40,25 @@ namespace kest::fuzz {
   } while (false)
 
 // A fresh directory under the temporary directory; the process works in it
-// from the first call on and removes it at exit.
+// from the first call on and removes it at exit. The path is never
+// destroyed, so that it is still there when the exit handler runs.
 inline const std::filesystem::path& scratch() {
-  static const std::filesystem::path dir = [] {
+  static const std::filesystem::path* const dir = [] {
     std::string tmpl = (std::filesystem::temp_directory_path() / "kest-fuzz-XXXXXX").string();
     if (::mkdtemp(tmpl.data()) == nullptr) fail("cannot make a scratch directory");
     std::filesystem::current_path(tmpl);
+    return new std::filesystem::path(tmpl);
+  }();
+  static const bool cleanup = [] {
     std::atexit([] {
       std::error_code ec;
       std::filesystem::current_path(std::filesystem::temp_directory_path(), ec);
-      std::filesystem::remove_all(scratch(), ec);
+      std::filesystem::remove_all(*dir, ec);
     });
-    return std::filesystem::path(tmpl);
+    return true;
   }();
-  return dir;
+  (void)cleanup;
+  return *dir;
 }
 
 // Called from LLVMFuzzerInitialize, before libFuzzer reads its arguments:
