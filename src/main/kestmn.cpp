@@ -110,6 +110,14 @@ void reset_program() {
   reset_kestel_work();
   reset_kestig_work();
   reset_ephemr_work();
+  eccanom8_work = Eccanom8Work{};
+  orbit8_work = Orbit8Work{};
+  kestit_work = KestitWork{};
+  spcrev_work = SpcrevWork{};
+  julday_work = JuldayWork{};
+  caldat_work = CaldatWork{};
+  caldate_work = CaldateWork{};
+  ymd2j2_work = Ymd2j2Work{};
   reset_units();
 }
 
