@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "kestcm.hpp"
-#include "korbit.hpp"
-#include "ktime.hpp"
+#include "record/kestcm.hpp"
+#include "orbit/korbit.hpp"
+#include "time/ktime.hpp"
 
 #ifndef KEST_BINARY_PATH
 #error "KEST_BINARY_PATH must name the program"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "kmath.hpp"
-#include "textio.hpp"
+#include "math/kmath.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <string_view>
 
-#include "kelements.hpp"
+#include "elements/kelements.hpp"
 #include "kestel_kinds.hpp"
-#include "kmath.hpp"
-#include "textio.hpp"
+#include "math/kmath.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -7,11 +7,11 @@
 #include <limits>
 #include <string_view>
 
-#include "kelements.hpp"
+#include "elements/kelements.hpp"
 #include "kestel_kinds.hpp"
-#include "kmath.hpp"
-#include "ktime.hpp"
-#include "textio.hpp"
+#include "math/kmath.hpp"
+#include "time/ktime.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

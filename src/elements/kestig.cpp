@@ -7,10 +7,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "kelements.hpp"
-#include "kestcm.hpp"
-#include "kmath.hpp"
-#include "textio.hpp"
+#include "elements/kelements.hpp"
+#include "record/kestcm.hpp"
+#include "math/kmath.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -1,6 +1,6 @@
 #include <ctime>
 
-#include "kestmn.hpp"
+#include "main/kestmn.hpp"
 
 namespace kest {
 

@@ -1,10 +1,10 @@
-#include "kestmn.hpp"
+#include "main/kestmn.hpp"
 
-#include "kelements.hpp"
-#include "kmath.hpp"
-#include "korbit.hpp"
-#include "kstate.hpp"
-#include "ktime.hpp"
+#include "elements/kelements.hpp"
+#include "math/kmath.hpp"
+#include "orbit/korbit.hpp"
+#include "state/kstate.hpp"
+#include "time/ktime.hpp"
 
 namespace kest {
 

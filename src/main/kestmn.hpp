@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "kestcm.hpp"
-#include "textio.hpp"
+#include "record/kestcm.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

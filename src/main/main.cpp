@@ -1,3 +1,3 @@
-#include "kestmn.hpp"
+#include "main/kestmn.hpp"
 
 int main() { return kest::kestmn(); }

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "kestmn.hpp"
+#include "main/kestmn.hpp"
 
 namespace kest {
 

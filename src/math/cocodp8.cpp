@@ -2,7 +2,7 @@
 // coordinates.
 #include <cmath>
 
-#include "kmath.hpp"
+#include "math/kmath.hpp"
 
 #ifdef __FAST_MATH__
 #error "the numeric library must not be built with fast-math"

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "kmath.hpp"
-#include "textio.hpp"
+#include "math/kmath.hpp"
+#include "textio/textio.hpp"
 
 #ifdef __FAST_MATH__
 #error "the numeric library must not be built with fast-math"

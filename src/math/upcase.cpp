@@ -1,7 +1,7 @@
 // Byte-level character utilities: upper case in place, byte copy and fill.
 #include <cstdint>
 
-#include "kmath.hpp"
+#include "math/kmath.hpp"
 
 namespace kest {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "kmath.hpp"
-#include "textio.hpp"
+#include "math/kmath.hpp"
+#include "textio/textio.hpp"
 
 #ifdef __FAST_MATH__
 #error "the numeric library must not be built with fast-math"

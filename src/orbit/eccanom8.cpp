@@ -1,7 +1,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "korbit.hpp"
+#include "orbit/korbit.hpp"
 
 namespace kest {
 

@@ -1,10 +1,10 @@
 // The ephemeris table of menu option 3.
 #include <cmath>
 
-#include "kestcm.hpp"
-#include "korbit.hpp"
-#include "ktime.hpp"
-#include "textio.hpp"
+#include "record/kestcm.hpp"
+#include "orbit/korbit.hpp"
+#include "time/ktime.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

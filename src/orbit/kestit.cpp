@@ -2,10 +2,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "kestcm.hpp"
-#include "kmath.hpp"
-#include "korbit.hpp"
-#include "textio.hpp"
+#include "record/kestcm.hpp"
+#include "math/kmath.hpp"
+#include "orbit/korbit.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -13,8 +13,8 @@
 #include <array>
 #include <cstdint>
 
-#include "kmath.hpp"
-#include "textio.hpp"
+#include "math/kmath.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "korbit.hpp"
+#include "orbit/korbit.hpp"
 
 namespace kest {
 

@@ -15,9 +15,9 @@
 #include <string_view>
 #include <vector>
 
-#include "kestcm.hpp"
-#include "kstate.hpp"
-#include "textio.hpp"
+#include "record/kestcm.hpp"
+#include "state/kstate.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 namespace {

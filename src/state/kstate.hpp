@@ -16,7 +16,7 @@
 // run stamp and the title stay as they were.
 #pragma once
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 #include "textio_internal.hpp"
 
 namespace kest {

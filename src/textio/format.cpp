@@ -6,7 +6,7 @@
 #include <charconv>
 #include <stdexcept>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 #include "textio_internal.hpp"
 
 namespace kest {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 #include "textio_internal.hpp"
 
 namespace kest {

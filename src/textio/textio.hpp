@@ -167,6 +167,19 @@ ReadStatus read_free(int unit, std::initializer_list<Item> items);
 // The same from given lines (line is a scratch buffer); for tests.
 ReadStatus read_free_lines(LineSource& src, std::string& line, const Item* items, std::size_t count);
 
+// The dialogue's question: prompt() writes the question, then one free-format
+// read from unit fills items. A conversion error asks again (prompt() runs
+// again too, so it may also reset what each attempt starts from); returns
+// ReadStatus::ok or ReadStatus::end_of_file, never a conversion error.
+template <class Prompt>
+ReadStatus ask(int unit, Prompt&& prompt, std::initializer_list<Item> items) {
+  for (;;) {
+    prompt();
+    const ReadStatus st = read_free(unit, items);
+    if (st != ReadStatus::conversion_error) return st;
+  }
+}
+
 // Free-format write: one line beginning with a blank; texts are copied at
 // full length and joined; each number follows one blank in its shortest form
 // that reads back to the same value (integers as digits, reals with a point

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <map>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 #include "textio_internal.hpp"
 
 namespace kest {

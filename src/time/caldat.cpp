@@ -1,6 +1,6 @@
 #include <cstdint>
 
-#include "ktime.hpp"
+#include "time/ktime.hpp"
 
 namespace kest {
 

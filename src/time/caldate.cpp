@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "kmath.hpp"
-#include "ktime.hpp"
+#include "math/kmath.hpp"
+#include "time/ktime.hpp"
 
 namespace kest {
 

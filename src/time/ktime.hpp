@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 

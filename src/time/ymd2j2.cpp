@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "ktime.hpp"
+#include "time/ktime.hpp"
 
 namespace kest {
 

@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "kelements.hpp"
-#include "kestcm.hpp"
+#include "elements/kelements.hpp"
+#include "record/kestcm.hpp"
 #include "session.hpp"
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace kest::testing_elements {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "elements_fixture.hpp"
-#include "kmath.hpp"
+#include "math/kmath.hpp"
 
 namespace kest::testing_elements {
 namespace {

@@ -18,7 +18,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "korbit.hpp"
+#include "orbit/korbit.hpp"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "kmath.hpp"
-#include "korbit.hpp"
-#include "kstate.hpp"
+#include "math/kmath.hpp"
+#include "orbit/korbit.hpp"
+#include "state/kstate.hpp"
 
 namespace {
 

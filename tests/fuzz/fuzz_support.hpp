@@ -22,10 +22,10 @@
 #include <string_view>
 #include <vector>
 
-#include "kelements.hpp"
-#include "kestcm.hpp"
-#include "kestmn.hpp"
-#include "textio.hpp"
+#include "elements/kelements.hpp"
+#include "record/kestcm.hpp"
+#include "main/kestmn.hpp"
+#include "textio/textio.hpp"
 
 namespace kest::fuzz {
 

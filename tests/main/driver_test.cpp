@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "kestmn.hpp"
+#include "main/kestmn.hpp"
 #include "session.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <random>
 
-#include "kmath.hpp"
+#include "math/kmath.hpp"
 
 namespace kest {
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "kmath.hpp"
-#include "textio.hpp"
+#include "math/kmath.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 namespace {

@@ -7,7 +7,7 @@
 #include <limits>
 #include <random>
 
-#include "kmath.hpp"
+#include "math/kmath.hpp"
 
 namespace kest {
 namespace {

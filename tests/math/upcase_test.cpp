@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "kmath.hpp"
+#include "math/kmath.hpp"
 
 namespace kest {
 namespace {

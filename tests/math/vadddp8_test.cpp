@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-#include "kmath.hpp"
+#include "math/kmath.hpp"
 
 namespace kest {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "kmath.hpp"
-#include "korbit.hpp"
+#include "math/kmath.hpp"
+#include "orbit/korbit.hpp"
 
 namespace kest {
 namespace {

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-#include "kestcm.hpp"
-#include "kmath.hpp"
-#include "korbit.hpp"
-#include "textio.hpp"
+#include "record/kestcm.hpp"
+#include "math/kmath.hpp"
+#include "orbit/korbit.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "korbit.hpp"
+#include "orbit/korbit.hpp"
 
 namespace kest {
 namespace {

@@ -10,7 +10,7 @@
 #include <sstream>
 
 #include "session.hpp"
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <string>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 

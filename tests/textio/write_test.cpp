@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "textio.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "ktime.hpp"
-#include "textio.hpp"
+#include "time/ktime.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 namespace {
