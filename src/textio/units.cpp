@@ -46,7 +46,6 @@ class FdSource final : public LineSource {
         break;
       }
       len_ = static_cast<std::size_t>(got);
-      had_data_ = true;
     }
     // A last line without its line end still counts as a line.
     if (!line.empty()) {
@@ -63,7 +62,6 @@ class FdSource final : public LineSource {
   int fd_;
   bool owns_;
   bool eof_ = false;
-  bool had_data_ = false;
   std::array<char, 65536> buf_{};
   std::size_t pos_ = 0;
   std::size_t len_ = 0;
