@@ -57,12 +57,8 @@ int kestmn() {
   KESTCM.R2D = 180.0 / KESTCM.PICON;
 
   // Print destination, asked once per run.
-  for (;;) {
-    write_free(KESTCM.IOS, {"?* OUTPUT TO PRINTER OR TERMINAL: [P]/T?"});
-    const ReadStatus st = read_free(KESTCM.IOK, {w.CHAR});
-    if (st == ReadStatus::end_of_file) return finish();
-    if (st == ReadStatus::ok) break;
-  }
+  const auto destination = [] { write_free(KESTCM.IOS, {"?* OUTPUT TO PRINTER OR TERMINAL: [P]/T?"}); };
+  if (ask(KESTCM.IOK, destination, {w.CHAR}) == ReadStatus::end_of_file) return finish();
   if (w.CHAR.c[0] == 'T' || w.CHAR.c[0] == 't') {
     KESTCM.IOP = KESTCM.IOS;
   } else {
@@ -70,10 +66,8 @@ int kestmn() {
   }
 
   for (;;) {
-    write_fmt(KESTCM.IOS, menu, {});
-    const ReadStatus st = read_free(KESTCM.IOK, {w.KODE});
-    if (st == ReadStatus::end_of_file) return finish();
-    if (st == ReadStatus::conversion_error) continue;
+    const auto show_menu = [] { write_fmt(KESTCM.IOS, menu, {}); };
+    if (ask(KESTCM.IOK, show_menu, {w.KODE}) == ReadStatus::end_of_file) return finish();
     if (w.KODE < 1) return finish();
     if (w.KODE > 5) continue;
 

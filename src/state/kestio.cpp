@@ -136,15 +136,10 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
 
   std::int32_t ISEC = 0;
   for (;;) {
-    write_free(KESTCM.IOS, {" ?* RECORD IN FILE KESTCM.DAT?"});
-    const ReadStatus st = read_free(KESTCM.IOK, {ISEC});
-    if (st == ReadStatus::conversion_error) continue;
-    if (st == ReadStatus::end_of_file) return;
-    if (ISEC < 1 || ISEC > MSEC) {
-      write_free(KESTCM.IOS, {"MAXIMUM RECORD =", MSEC});
-      continue;
-    }
-    break;
+    const auto question = [] { write_free(KESTCM.IOS, {" ?* RECORD IN FILE KESTCM.DAT?"}); };
+    if (ask(KESTCM.IOK, question, {ISEC}) == ReadStatus::end_of_file) return;
+    if (ISEC >= 1 && ISEC <= MSEC) break;
+    write_free(KESTCM.IOS, {"MAXIMUM RECORD =", MSEC});
   }
 
   if (fd.get() < 0) {
@@ -204,11 +199,11 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
 
 // Header line of an ASCII record, and its body of 30 values, five per line.
 const Format& header_out() {
-  static const Format f{"(A14,1x,A20,' IPLAN,TC= ',F5.1,F8.5,1X,A)"};
+  static const Format f{STATE_HEADER_OUT};
   return f;
 }
 const Format& body_format() {
-  static const Format f{"(5G15.7)"};
+  static const Format f{STATE_BODY};
   return f;
 }
 
@@ -247,9 +242,9 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
   }
 
   // Columns 16-35 the run stamp, 47-51 PLANUM, 52-59 TC, 61-69 the title.
-  static const Format header_in{"(15X,A20,11X,A5,A8,1X,A9)"};
-  static const Format planum_in{"(F5.1)"};
-  static const Format tc_in{"(F8.5)"};
+  static const Format header_in{STATE_HEADER_IN};
+  static const Format planum_in{STATE_PLANUM_IN};
+  static const Format tc_in{STATE_TC_IN};
   FixedText<20> runtime;
   FixedText<5> planum;
   FixedText<8> tc;
@@ -343,15 +338,13 @@ bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
 
 // Steps 7-10: the ASCII state file.
 void ascii_file(bool restore, FixedText<25>& TITLE) {
+  // Each attempt starts again from the default name.
   FixedText<30> FNAME;
-  for (;;) {
+  const auto question = [&FNAME] {
     FNAME.set("KESTCM.mat");
     write_free(KESTCM.IOS, {" ?* NAME OF ASCII OUTPUT FILE; DEFAULT IS ", FNAME});
-    const ReadStatus st = read_free(KESTCM.IOK, {FNAME});
-    if (st == ReadStatus::conversion_error) continue;
-    if (st == ReadStatus::end_of_file) return;
-    break;
-  }
+  };
+  if (ask(KESTCM.IOK, question, {FNAME}) == ReadStatus::end_of_file) return;
   const std::string name(FNAME.trimmed());
   if (name.empty()) {
     report(restore, "''", "no file name given");
@@ -375,24 +368,17 @@ struct CloseDataUnit {
 void kestio(FixedText<25>& TITLE) {
   const CloseDataUnit closer;
 
+  // The operation is asked until it is positive.
   std::int32_t IO = 0;
-  for (;;) {
-    write_free(KESTCM.IOS, {" ?* 1=READ FROM FILE  2=SAVE NEW RECORD"});
-    const ReadStatus st = read_free(KESTCM.IOK, {IO});
-    if (st == ReadStatus::conversion_error) continue;
-    if (st == ReadStatus::end_of_file) return;
-    if (IO > 0) break;
-  }
+  do {
+    const auto question = [] { write_free(KESTCM.IOS, {" ?* 1=READ FROM FILE  2=SAVE NEW RECORD"}); };
+    if (ask(KESTCM.IOK, question, {IO}) == ReadStatus::end_of_file) return;
+  } while (IO <= 0);
   const bool restore = IO == 1;
 
   std::int32_t ITYPE = 0;
-  for (;;) {
-    write_free(KESTCM.IOS, {" ?* 1=BINARY (UNFORMATTED)   2=ASCII (FORMATTED)"});
-    const ReadStatus st = read_free(KESTCM.IOK, {ITYPE});
-    if (st == ReadStatus::conversion_error) continue;
-    if (st == ReadStatus::end_of_file) return;
-    break;
-  }
+  const auto kind = [] { write_free(KESTCM.IOS, {" ?* 1=BINARY (UNFORMATTED)   2=ASCII (FORMATTED)"}); };
+  if (ask(KESTCM.IOK, kind, {ITYPE}) == ReadStatus::end_of_file) return;
 
   if (ITYPE >= 2) {
     ascii_file(restore, TITLE);

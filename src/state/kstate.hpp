@@ -16,9 +16,25 @@
 // run stamp and the title stay as they were.
 #pragma once
 
+#include <string_view>
+
 #include "textio/textio.hpp"
 
 namespace kest {
+
+// ---- The ASCII state record's format texts ------------------------------------
+
+// Header line as a save writes it: VERSID, RUNTIME, PLANUM, TC, then the
+// title less its trailing blanks.
+inline constexpr std::string_view STATE_HEADER_OUT = "(A14,1x,A20,' IPLAN,TC= ',F5.1,F8.5,1X,A)";
+// Header line as a restore reads it: columns 16-35 the run stamp, 47-51
+// PLANUM, 52-59 TC, 61-69 the title, each taken as text first.
+inline constexpr std::string_view STATE_HEADER_IN = "(15X,A20,11X,A5,A8,1X,A9)";
+// The PLANUM and TC header fields, read again as numbers.
+inline constexpr std::string_view STATE_PLANUM_IN = "(F5.1)";
+inline constexpr std::string_view STATE_TC_IN = "(F8.5)";
+// The 30 values, five per line, written and read with the same format.
+inline constexpr std::string_view STATE_BODY = "(5G15.7)";
 
 // ---- Option 2: save or restore ----------------------------------------------
 
