@@ -1,19 +1,29 @@
-// Element sources and orbit setup of kest: the element table reader kestel,
-// which turns one item of a line-oriented table file (planets with their
-// spin axes, minor bodies, small bodies, comets, exoplanets) into orbital
-// elements, pole and rotation period, and the orbit geometry setup kestig
-// (menu option 1), which stores them in KESTCM and derives the body frame
-// BFRM, the obliquity BLIP and the equinox angle TAV.
+// Element sources and orbit setup of kest.
 //
-// Both routines keep their working variables from one call to the next, in
-// the named records kestel_work and kestig_work; the reset functions bring
-// them back to their state at program start.
+// The core: read_element_set turns one item of a line-oriented table file
+// (planets with their spin axes, minor bodies, small bodies, comets,
+// exoplanets) into orbital elements, pole and rotation period; list_bodies
+// and find_body name every body the tables hold; body_frame derives from the
+// elements and pole the obliquity BLIP, the body frame BFRM and the equinox
+// angle TAV. They are plain functions of their arguments, safe to call from
+// several threads.
+//
+// The dialogue of menu option 1 on top of them: kestel, which shows the
+// reader's progress, asks for a satellite name and reports failures, and
+// kestig, which asks for source, item, epoch and debug flags and stores the
+// body in KESTCM.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "math/kmath.hpp"
 #include "textio/textio.hpp"
@@ -50,26 +60,49 @@ inline constexpr double SUNMAG = static_cast<double>(4.83f);
 inline constexpr double MAGFAC = static_cast<double>(-0.4f);
 inline constexpr double OBLMIN = static_cast<double>(0.1f);
 
-// ---- Element table reader -------------------------------------------------
+// ---- Where the tables come from ---------------------------------------------
 
-// Working variables of kestel, kept between calls. Arrays are 0-based here:
-// FFF[i-1] is FFF(i).
-struct KestelWork {
-  std::int32_t IERR = 0;   // failure number of the last call, 0 on success
+// The six tables: files in a directory (the working directory by default),
+// any of them replaced by a text given in memory.
+class TableSet {
+ public:
+  TableSet() = default;
+  explicit TableSet(std::filesystem::path dir) : dir_(std::move(dir)) {}
+  // Table `code` (1..6) is this text instead of its file.
+  void set_text(std::int32_t code, std::string text);
+  // The lines of table `code`, or nullptr with the system's reason in *why
+  // (a code outside 1..6 names no table).
+  std::unique_ptr<LineSource> open(std::int32_t code, std::string* why = nullptr) const;
+  // The path of table `code`'s file.
+  std::filesystem::path path(std::int32_t code) const;
+
+ private:
+  std::filesystem::path dir_;
+  std::array<std::shared_ptr<const std::string>, 7> text_{};
+};
+
+// ---- Element table reader (core) --------------------------------------------
+
+// Working values of the reader, in table units (AU, degrees, days). The
+// dialogue keeps them from one call to the next and hands them back in, so
+// that a value a table line leaves out (an empty field) and the progress
+// counter J reported by an early failure are those of the call before.
+// Arrays are 0-based here: FFF[i-1] is FFF(i).
+struct ReaderWork {
   std::int32_t J = 0;      // lines of the item read so far (progress counter)
   std::int32_t IGO = 0;    // file code being read
   std::int32_t ISKIP = 0;  // lines passed over to reach the item
   FixedText<5> BUF5;       // header line start, planet tag, exoplanet line 1
-  // Working quantities common to all kinds (table units: AU, degrees, days).
+  // Working quantities common to all kinds.
   double DSJA = 0.0, DECC = 0.0, DCLIN = 0.0, DODE = 0.0, DARGP = 0.0;
   double DPERIOD = 0.0, DPRA = 0.0, DPDEC = 0.0, DANOM = 0.0;
   // Planet and spin-axis branch.
   std::array<double, 6> FFF{};
   std::array<double, 6> RRR{};
   double EMJD = 0.0, DMLON = 0.0, DLONP = 0.0;
-  FixedText<12> PNAME;
-  FixedText<12> TARGET;
-  std::int32_t LIN = 0;
+  FixedText<12> PNAME;   // name searched for in the spin-axis table
+  FixedText<12> TARGET;  // name of the spin-axis line read last
+  std::int32_t LIN = 0;  // characters of PNAME compared
   // Minor, small, comet and exoplanet branches.
   double EPOCH = 0.0;
   std::array<double, 11> VVV{};
@@ -79,8 +112,121 @@ struct KestelWork {
   double Q4 = 0.0, LAMBDA = 0.0, BETA = 0.0, SD = 0.0, CACD = 0.0, SACD = 0.0;
   double ALPHA = 0.0, R = 0.0, DELTA = 0.0;
 };
-inline KestelWork kestel_work;
-void reset_kestel_work();
+
+// The results of a read, in the units the state record takes.
+struct ElementSet {
+  double ODE = 0.0, CLIN = 0.0, ARGP = 0.0;  // node, inclination, argument of perihelion, radians
+  double ECC = 0.0;                          // eccentricity
+  double PERIOD = 0.0;                       // orbital period, days
+  double SJA = 0.0;                          // semi-major axis, AU
+  double SIDAY = 0.0;                        // rotation period (hours for planets, days otherwise)
+  double PRA = 0.0, PDEC = 0.0;              // right ascension and declination of the pole, radians
+  double TJP = 0.0;                          // time of perihelion, days from J2000.0
+  FixedText<25> TITLE;                       // the body's title (planet:satellite for a satellite's pole)
+};
+
+struct ElementRequest {
+  std::int32_t table = 1;  // file code 1..6 (FNAME)
+  std::int32_t item = 1;   // item number counted from 1; values below 2 mean the first
+  double TCEN = 0.0;       // epoch, Julian centuries from J2000.0 (planet and spin axis)
+  // Planet and spin-axis tables: the body whose pole is wanted, matched
+  // against the start of the names below the planet's line; empty: the title.
+  std::string satellite;
+  ElementSet start;  // the results a failure leaves where they were
+  ReaderWork work;   // the working values the read starts from
+};
+
+// What a dialogue around the reader shows and asks; both may be empty.
+struct ReaderHooks {
+  // A progress line, as a free-format line (leading blank, no line end).
+  std::function<void(const std::string&)> echo;
+  // The satellite name of a planet read, asked for once the spin-axis table
+  // is framed; name holds the title and a kept name stays. Replaces the
+  // request's satellite.
+  std::function<void(FixedText<12>& name, std::string_view title)> satellite;
+};
+
+struct ElementOutcome {
+  std::int32_t IERR = 0;  // 0, or the failure number 1..7 (MESS)
+  ElementSet set;         // all results when IERR = 0; after a failure the start,
+                          // with TITLE, TJP and SIDAY as far as they were read
+  ReaderWork work;        // working values at the end
+  bool ok() const { return IERR == 0; }
+  // The file being read when the read ended, 12 characters.
+  std::string_view file() const;
+  // MESS(IERR), 25 characters.
+  std::string_view reason() const;
+};
+
+// Read item `item` of table `table` and return its element set, or a
+// failure with its number, the lines J of the item that were read, and the
+// reason. Touches no unit and no global: the table comes through `tables`.
+// A planet (table 1) reads its two lines, then its pole from the spin-axis
+// table (2) for the same item number.
+ElementOutcome read_element_set(const TableSet& tables, const ElementRequest& request,
+                                const ReaderHooks& hooks = {});
+
+// ---- Bodies the tables hold ---------------------------------------------------
+
+struct BodyEntry {
+  std::string name;        // the title, or the satellite's name in the spin-axis table
+  std::int32_t table = 0;  // file code: 1, 3, 4, 5, 6; a satellite 2
+  std::int32_t item = 0;   // item number in its table; a satellite its planet's item
+  std::string planet;      // for a satellite, its planet's title
+  std::string kind() const;  // "planet", "satellite", "minor body", "small body", "comet", "exoplanet"
+};
+
+// Every body of the six tables, table after table in item order. A table
+// that is missing is passed over; one that cannot be framed is passed over
+// from the line where it breaks. A spin-axis line below the planets' own
+// lines is a satellite whose planet is named by the word before a colon
+// that opens its comment ("Mars: ..."); a line without one is left out.
+std::vector<BodyEntry> list_bodies(const TableSet& tables);
+
+// A body by name: letter case ignored, and a unique start of a name enough
+// (an exact name wins over longer names it starts). A satellite's entry
+// is the same whether given as "Phobos" or "Mars:Phobos".
+struct BodyMatch {
+  std::optional<BodyEntry> body;      // the one body meant
+  std::vector<BodyEntry> candidates;  // otherwise: the names that come closest
+};
+BodyMatch find_body(const std::vector<BodyEntry>& bodies, std::string_view name);
+
+// ---- Frame geometry -----------------------------------------------------------
+
+// The evaluated elements and pole a frame is derived from (radians).
+struct FrameInput {
+  double ODE = 0.0, CLIN = 0.0, ARGP = 0.0;  // orbit
+  double ZBAA = 0.0, ZBAB = 0.0;             // pole declination and right ascension
+  double OBL = OBL_J2000;                    // ecliptic to equator
+  bool ecliptic = true;                      // false for exoplanets: orbit and pole share one frame
+  double PICON = kest::PICON;
+};
+
+// The body frame and everything on the way to it.
+struct BodyFrame {
+  Mat3 EFRM;          // orbit plane to ecliptic frame
+  Mat3 AFRM;          // orbit plane to equatorial frame (EFRM for exoplanets)
+  Vec3 ZFAXU;         // unit orbit normal, equatorial frame
+  Vec3 ZBAXU;         // unit pole, equatorial frame
+  Vec3 ZBFXU;         // unit pole, orbit-plane frame
+  Vec3 QV;            // ZBFXU x ZUNIT before normalisation
+  Vec3 XBFXU, YBFXU;  // body frame x and y axes, orbit-plane frame
+  double normal_dot_pole = 0.0;  // ZFAXU . ZBAXU, not yet held within [-1, 1]
+  double BLIP = 0.0;  // obliquity, radians, [0, pi]
+  Mat3 BFRM;          // orbit-plane frame to body frame (rows XBFXU, YBFXU, ZBFXU)
+  double TAV = 0.0;   // true anomaly of the Sun direction at Ls = 0... [-pi, pi]
+  bool pole_on_normal = false;  // equinox undefined: perihelion taken as x
+};
+
+// Orbit matrix, obliquity, body frame and equinox angle of a body.
+// 1. A pole along the orbit normal leaves the equinox undefined: the
+//    perihelion direction serves as x and pole_on_normal is set.
+// 2. Rounding may carry the dot product of the two unit vectors just past
+//    +-1; the obliquity is taken of the value held within [-1, 1].
+BodyFrame body_frame(const FrameInput& in);
+
+// ---- Element table reader (dialogue) ---------------------------------------
 
 // Read item IPLAN (values below 2 mean the first) of table file IFILE (1..6)
 // and return its elements, pole and rotation period.
@@ -106,38 +252,19 @@ void reset_kestel_work();
 // 3. IOD is closed on return in every case.
 void kestel(std::int32_t IOP, std::int32_t IOD, std::int32_t IFILE, std::int32_t IPLAN,
             double TCEN, double& ODE, double& CLIN, double& ARGP, double& ECC, double& PERIOD,
-            double& SJA, double& SIDAY, double& PRA, double& PDEC, double& TJP, char* TITLE,
-            std::size_t NTITLE);
+            double& SJA, double& SIDAY, double& PRA, double& PDEC, double& TJP, FixedText<25>& TITLE);
 
-template <std::size_t N>
-void kestel(std::int32_t IOP, std::int32_t IOD, std::int32_t IFILE, std::int32_t IPLAN,
-            double TCEN, double& ODE, double& CLIN, double& ARGP, double& ECC, double& PERIOD,
-            double& SJA, double& SIDAY, double& PRA, double& PDEC, double& TJP,
-            FixedText<N>& TITLE) {
-  kestel(IOP, IOD, IFILE, IPLAN, TCEN, ODE, CLIN, ARGP, ECC, PERIOD, SJA, SIDAY, PRA, PDEC, TJP,
-         TITLE.data(), N);
-}
+
+// The failure number of the dialogue's last kestel call (0 after a success),
+// and the working values it kept.
+std::int32_t kestel_ierr();
+const ReaderWork& kestel_kept();
+
+// Bring the kept answers and working values of kestel and kestig back to
+// their state at program start.
+void reset_element_dialogue();
 
 // ---- Orbit geometry setup -------------------------------------------------
-
-// Working variables of kestig, kept between calls.
-struct KestigWork {
-  std::int32_t INCODE = 0;  // source code 1..6
-  std::int32_t IPLAN = 0;   // item number within the table
-  std::int32_t K = 0;       // debug-print flags
-  double PERIOD = 0.0;      // orbital period from kestel, days
-  double PIO2 = 0.0;        // PICON / 2
-  Mat3 AFRM;                // orbit plane to ecliptic, then to equatorial frame
-  Mat3 FARM;                // transpose of AFRM
-  Vec3 ZFAXU;               // unit orbit normal, equatorial frame
-  Vec3 ZBAXU;               // unit pole, equatorial frame
-  Vec3 ZBFXU;               // unit pole, orbit-plane frame
-  Vec3 QV;                  // ZBFXU x ZUNIT before normalisation
-  Vec3 XBFXU, YBFXU;        // body frame x and y axes, orbit-plane frame
-  double QB = 0.0, QQ = 0.0;
-};
-inline KestigWork kestig_work;
-void reset_kestig_work();
 
 // The orbit normal in the orbit-plane frame.
 inline constexpr Vec3 ZUNIT = {{0.0, 0.0, 1.0}};

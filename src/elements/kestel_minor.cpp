@@ -35,7 +35,7 @@ std::int32_t first_line_failure(ReadStatus s) {
 
 // Time of perihelion from a mean anomaly M (degrees, unreduced) at the
 // epoch EPOCH (Julian date), with the period from the semi-major axis.
-void period_and_tjp(KestelWork& w, double& TJP) {
+void period_and_tjp(ReaderWork& w, double& TJP) {
   w.DPERIOD = SIDYR * std::sqrt(w.DSJA * (w.DSJA * w.DSJA));
   TJP = (w.EPOCH - DJBASE) - w.DPERIOD * (w.DANOM / 360.0);
 }
@@ -44,21 +44,22 @@ void period_and_tjp(KestelWork& w, double& TJP) {
 
 // Minor body: osculating elements at a Julian-date epoch; with pole flag 1
 // the pole lines hold a B1950 ecliptic longitude and latitude.
-std::int32_t kestel_minor(std::int32_t IOD, char* TITLE, std::size_t NTITLE, double& SIDAY,
-                          double& TJP) {
-  KestelWork& w = kestel_work;
+std::int32_t read_minor(Reader& r) {
+  ReaderWork& w = r.w;
+  double& SIDAY = r.set.SIDAY;
+  double& TJP = r.set.TJP;
   auto& V = w.VVV;
-  std::int32_t e = first_line_failure(read_free(IOD, {}));
+  std::int32_t e = first_line_failure(r.read({}));
   if (e != 0) return e;
   w.J = 1;
-  if ((e = value_failure(read_free(IOD, {Item(TITLE, NTITLE)}))) != 0) return e;
+  if ((e = value_failure(r.read({r.set.TITLE}))) != 0) return e;
   w.J = 2;
-  if ((e = value_failure(read_free(IOD, {w.EPOCH}))) != 0) return e;
+  if ((e = value_failure(r.read({w.EPOCH}))) != 0) return e;
   w.J = 3;
   for (std::int32_t i = 1; i <= 10; ++i) {
-    if ((e = value_failure(read_free(IOD, {w.XX8}))) != 0) return e;
+    if ((e = value_failure(r.read({w.XX8}))) != 0) return e;
     w.J = i + 3;
-    write_free(6, {i, w.XX8});
+    r.echo({i, w.XX8});
     V[static_cast<std::size_t>(i - 1)] = w.XX8;
   }
 
@@ -82,7 +83,7 @@ std::int32_t kestel_minor(std::int32_t IOD, char* TITLE, std::size_t NTITLE, dou
     rotvec(JBRM, w.P4, w.ZBAXX);
     cococm(w.ZBAXX, w.DPDEC, w.XX(1), w.Q4);
     w.DPRA = -w.XX(1);
-    write_free(6, {"DPRA,DPDEC,Q4=", w.DPRA, w.DPDEC, w.Q4});
+    r.echo({"DPRA,DPDEC,Q4=", w.DPRA, w.DPDEC, w.Q4});
 
     // Stored pole: B1950 ecliptic to B1950 equatorial by the obliquity.
     w.LAMBDA = RDEG * V[6];
@@ -97,25 +98,26 @@ std::int32_t kestel_minor(std::int32_t IOD, char* TITLE, std::size_t NTITLE, dou
     w.DELTA = std::atan2(w.SD, w.R);
     w.DPRA = w.ALPHA / RDEG;
     w.DPDEC = w.DELTA / RDEG;
-    write_free(6, {"DPRA,DPDEC=", w.DPRA, w.DPDEC});
+    r.echo({"DPRA,DPDEC=", w.DPRA, w.DPDEC});
   }
   return 0;
 }
 
 // Small body: a line of running number, title and epoch, then eleven
 // labelled values.
-std::int32_t kestel_small(std::int32_t IOD, char* TITLE, std::size_t NTITLE, double& SIDAY,
-                          double& TJP) {
-  KestelWork& w = kestel_work;
+std::int32_t read_small(Reader& r) {
+  ReaderWork& w = r.w;
+  double& SIDAY = r.set.SIDAY;
+  double& TJP = r.set.TJP;
   auto& V = w.VVV;
-  std::int32_t e = value_failure(read_free(IOD, {w.I, Item(TITLE, NTITLE), w.EPOCH}));
+  std::int32_t e = value_failure(r.read({w.I, r.set.TITLE, w.EPOCH}));
   if (e != 0) return e;
   w.J = 1;
-  write_free(6, {w.I, std::string_view(TITLE, NTITLE), w.EPOCH});
+  r.echo({w.I, r.set.TITLE, w.EPOCH});
   for (w.I = 1; w.I <= 11; ++w.I) {
-    if ((e = value_failure(read_free(IOD, {w.PNAME, w.XX8}))) != 0) return e;
+    if ((e = value_failure(r.read({w.PNAME, w.XX8}))) != 0) return e;
     w.J = w.J + 1;
-    write_free(6, {w.I, w.PNAME, w.XX8});
+    r.echo({w.I, w.PNAME, w.XX8});
     V[static_cast<std::size_t>(w.I - 1)] = w.XX8;
   }
 
@@ -134,15 +136,16 @@ std::int32_t kestel_small(std::int32_t IOD, char* TITLE, std::size_t NTITLE, dou
 
 // Comet: perihelion date and distance. TJP is stored as soon as the date
 // is read.
-std::int32_t kestel_comet(std::int32_t IOD, char* TITLE, std::size_t NTITLE, double& SIDAY,
-                          double& TJP) {
-  KestelWork& w = kestel_work;
-  std::int32_t e = first_line_failure(read_free(IOD, {}));
+std::int32_t read_comet(Reader& r) {
+  ReaderWork& w = r.w;
+  double& SIDAY = r.set.SIDAY;
+  double& TJP = r.set.TJP;
+  std::int32_t e = first_line_failure(r.read({}));
   if (e != 0) return e;
   w.J = 1;
-  if ((e = value_failure(read_free(IOD, {Item(TITLE, NTITLE)}))) != 0) return e;
+  if ((e = value_failure(r.read({r.set.TITLE}))) != 0) return e;
   w.J = 2;
-  if ((e = value_failure(read_free(IOD, {w.IYEAR, w.IMON, w.RDAY}))) != 0) return e;
+  if ((e = value_failure(r.read({w.IYEAR, w.IMON, w.RDAY}))) != 0) return e;
   w.J = 3;
 
   // Whole day truncated toward zero; a day outside the 32-bit range (or
@@ -162,48 +165,49 @@ std::int32_t kestel_comet(std::int32_t IOD, char* TITLE, std::size_t NTITLE, dou
   ymd2j2(w.IYEAR, w.IMON, w.IDAY, w.N);
   TJP = ((w.RDAY - w.IDAY) - 0.5) + w.N;
 
-  if ((e = value_failure(read_free(IOD, {w.DARGP}))) != 0) return e;
+  if ((e = value_failure(r.read({w.DARGP}))) != 0) return e;
   w.J = 4;
-  if ((e = value_failure(read_free(IOD, {w.DODE}))) != 0) return e;
+  if ((e = value_failure(r.read({w.DODE}))) != 0) return e;
   w.J = 5;
-  if ((e = value_failure(read_free(IOD, {w.DCLIN}))) != 0) return e;
+  if ((e = value_failure(r.read({w.DCLIN}))) != 0) return e;
   w.J = 6;
-  if ((e = value_failure(read_free(IOD, {w.QP}))) != 0) return e;
+  if ((e = value_failure(r.read({w.QP}))) != 0) return e;
   w.J = 7;
-  if ((e = value_failure(read_free(IOD, {w.DECC}))) != 0) return e;
+  if ((e = value_failure(r.read({w.DECC}))) != 0) return e;
   w.J = 8;
   w.DSJA = w.QP / (1.0 - w.DECC);
   w.DPERIOD = SIDYR * std::sqrt(w.DSJA * (w.DSJA * w.DSJA));
-  if ((e = value_failure(read_free(IOD, {w.DPRA, w.DPDEC}))) != 0) return e;
+  if ((e = value_failure(r.read({w.DPRA, w.DPDEC}))) != 0) return e;
   w.J = 9;
-  if ((e = value_failure(read_free(IOD, {SIDAY}))) != 0) return e;
+  if ((e = value_failure(r.read({SIDAY}))) != 0) return e;
   w.J = 10;
   return 0;
 }
 
 // Exoplanet: star brightness and distance, periastron time, orbit and the
 // planet's obliquity; the orbit lies in the reference plane.
-std::int32_t kestel_exo(std::int32_t IOD, char* TITLE, std::size_t NTITLE, double& SIDAY,
-                        double& TJP) {
-  KestelWork& w = kestel_work;
+std::int32_t read_exoplanet(Reader& r) {
+  ReaderWork& w = r.w;
+  double& SIDAY = r.set.SIDAY;
+  double& TJP = r.set.TJP;
   auto& V = w.VVV;
-  std::int32_t e = first_line_failure(read_free(IOD, {w.BUF5}));
+  std::int32_t e = first_line_failure(r.read({w.BUF5}));
   if (e != 0) return e;
-  write_free(6, {"600 buf=", w.BUF5});
+  r.echo({"600 buf=", w.BUF5});
   w.J = 1;
-  if ((e = value_failure(read_free(IOD, {Item(TITLE, NTITLE)}))) != 0) return e;
-  write_free(6, {std::string_view(TITLE, NTITLE)});
+  if ((e = value_failure(r.read({r.set.TITLE}))) != 0) return e;
+  r.echo({r.set.TITLE});
   w.J = 2;
   for (std::int32_t i = 1; i <= 9; ++i) {
-    if ((e = value_failure(read_free(IOD, {w.XX8}))) != 0) return e;
+    if ((e = value_failure(r.read({w.XX8}))) != 0) return e;
     w.J = w.J + 1;
-    write_free(6, {i, w.XX8});
+    r.echo({i, w.XX8});
     V[static_cast<std::size_t>(i - 1)] = w.XX8;
   }
 
   const double q = V[1] / PC10LY;
   w.XX8 = std::pow(10.0, MAGFAC * (V[0] - SUNMAG)) * (q * q);
-  write_free(6, {"Star/Sun power factor=", w.XX8, " * default SOLCON M <><>"});
+  r.echo({"Star/Sun power factor=", w.XX8, " * default SOLCON M <><>"});
 
   TJP = V[2] - DJBASE;
   w.DSJA = V[3];
@@ -216,7 +220,7 @@ std::int32_t kestel_exo(std::int32_t IOD, char* TITLE, std::size_t NTITLE, doubl
   SIDAY = V[8] / 24.0;
 
   w.XX8 = (SIDAY / w.DPERIOD + 1.0) * SIDAY;
-  write_free(6, {"Synodic day =", w.XX8, "  to QTM PERIOD <><>"});
+  r.echo({"Synodic day =", w.XX8, "  to QTM PERIOD <><>"});
 
   w.DCLIN = 0.0;
   w.DODE = 0.0;

@@ -10,6 +10,17 @@ namespace kest {
 
 namespace {
 
+// Working variables of the driver, kept for the whole run.
+struct KestmnWork {
+  FixedText<1> CHAR;     // answer to the print-destination prompt
+  std::int32_t KODE = 0; // menu option code
+  FixedText<22> BUFFER;  // run stamp from catime
+  FixedText<25> TITLE;   // object title shared by the options
+  double DER = 0.0;      // determinant deviation of BFRM (option 5)
+  double DEV = 0.0;      // norm deviation of BFRM (option 5)
+};
+KestmnWork kestmn_work;
+
 // Opens the print file. Its earlier content is replaced only when the first
 // line is written to it. If it cannot be opened, print output goes to the
 // screen for the rest of the run, so nothing is lost.
@@ -48,13 +59,7 @@ int kestmn() {
   static const Format stamp{"(' KESTMN:',A,'  Run_time=',A)"};
 
   // Defaults, before the first prompt.
-  KESTCM.VERSID.set(VERSION_ID);
-  KESTCM.IOK = 5;
-  KESTCM.IOS = 6;
-  KESTCM.IOP = 3;
-  KESTCM.IOD = 4;
-  KESTCM.PICON = PICON;
-  KESTCM.R2D = 180.0 / KESTCM.PICON;
+  set_start_defaults(KESTCM);
 
   // Print destination, asked once per run.
   const auto destination = [] { write_free(KESTCM.IOS, {"?* OUTPUT TO PRINTER OR TERMINAL: [P]/T?"}); };
@@ -101,17 +106,8 @@ int kestmn() {
 void reset_program() {
   KESTCM = KestCommon{};
   kestmn_work = KestmnWork{};
-  reset_kestel_work();
-  reset_kestig_work();
-  reset_ephemr_work();
-  eccanom8_work = Eccanom8Work{};
-  orbit8_work = Orbit8Work{};
-  kestit_work = KestitWork{};
-  spcrev_work = SpcrevWork{};
-  julday_work = JuldayWork{};
-  caldat_work = CaldatWork{};
-  caldate_work = CaldateWork{};
-  ymd2j2_work = Ymd2j2Work{};
+  reset_element_dialogue();
+  reset_ephemeris_dialogue();
   reset_units();
 }
 

@@ -12,17 +12,6 @@ namespace kest {
 
 // ---- Driver -------------------------------------------------------------------
 
-// Working variables of the driver, kept for the whole run.
-struct KestmnWork {
-  FixedText<1> CHAR;     // answer to the print-destination prompt
-  std::int32_t KODE = 0; // menu option code
-  FixedText<22> BUFFER;  // run stamp from catime
-  FixedText<25> TITLE;   // object title shared by the options
-  double DER = 0.0;      // determinant deviation of BFRM (option 5)
-  double DEV = 0.0;      // norm deviation of BFRM (option 5)
-};
-inline KestmnWork kestmn_work;
-
 // The interactive run on the keyboard (unit 5) and the screen (unit 6).
 // Returns the exit status: 0 at every normal end (an option code below 1,
 // or the end of keyboard input at a driver prompt); 1 only when the print
@@ -31,7 +20,8 @@ int kestmn();
 
 // Bring the state record, every routine's kept working variables and the
 // unit table back to their state at program start (for running the driver
-// several times in one process, as the fuzz and session harnesses do).
+// several times in one process, as the fuzz and session harnesses do). The
+// record is all zero again, as before the driver's start-up defaults.
 void reset_program();
 
 // ---- Run stamp ----------------------------------------------------------------

@@ -10,31 +10,46 @@ constexpr double ACCUR = 1e-9;     // convergence of the eccentric anomaly, radi
 constexpr std::int32_t NTRY = 20;  // Newton steps before giving up
 }  // namespace
 
-double eccanom8(double e, double m) {
-  Eccanom8Work& w = eccanom8_work;
-  w.E = m + e * std::sin(m) + (e * e * std::sin(2.0 * m)) / 2.0;
-  for (w.I = 1; w.I <= NTRY; ++w.I) {
-    w.DANOM = (m - w.E) + e * std::sin(w.E);       // residual of Kepler's equation
-    w.EE = w.DANOM / (1.0 - e * std::cos(w.E)) + w.E;  // Newton step
-    w.ACC = std::fabs(w.E - w.EE);
-    if (w.ACC <= ACCUR) return w.EE;
-    w.E = w.EE;
+KeplerSolution solve_kepler(double e, double m) {
+  KeplerSolution s;
+  double E = m + e * std::sin(m) + (e * e * std::sin(2.0 * m)) / 2.0;
+  double EE = 0.0;
+  for (s.steps = 1; s.steps <= NTRY; ++s.steps) {
+    const double DANOM = (m - E) + e * std::sin(E);  // residual of Kepler's equation
+    EE = DANOM / (1.0 - e * std::cos(E)) + E;         // Newton step
+    const double ACC = std::fabs(E - EE);
+    if (ACC <= ACCUR) {
+      s.E = s.last = EE;
+      return s;
+    }
+    E = EE;
   }
-  return w.EE + TWOPI;  // no convergence: the signal orbit8 tests
+  s.last = EE;
+  s.E = EE + TWOPI;  // no convergence: the signal orbit8 tests
+  return s;
+}
+
+double eccanom8(double e, double m) { return solve_kepler(e, m).E; }
+
+OrbitPosition orbit_position(double a, double p, double e, double t) {
+  OrbitPosition o;
+  o.r = a;
+  o.anom = std::fmod((TWOPI * t) / p, TWOPI);
+  o.ecc_anom = eccanom8(e, o.anom);
+  // A converged anomaly never differs from the mean anomaly by more than e.
+  if (o.ecc_anom - o.anom > 4.0) o.r = -a;
+  const double CE = std::cos(o.ecc_anom);
+  o.pos(1) = a * (CE - e);
+  o.pos(2) = std::sin(o.ecc_anom) * (a * std::sqrt(1.0 - e * e));
+  o.pos(3) = 0.0;
+  o.r = o.r * (1.0 - e * CE);
+  return o;
 }
 
 void orbit8(double a, double p, double e, double t, double& r, Vec3& pos) {
-  Orbit8Work& w = orbit8_work;
-  r = a;
-  w.ANOM = std::fmod((TWOPI * t) / p, TWOPI);
-  w.EE = eccanom8(e, w.ANOM);
-  // A converged anomaly never differs from the mean anomaly by more than e.
-  if (w.EE - w.ANOM > 4.0) r = -a;
-  w.CE = std::cos(w.EE);
-  pos(1) = a * (w.CE - e);
-  pos(2) = std::sin(w.EE) * (a * std::sqrt(1.0 - e * e));
-  pos(3) = 0.0;
-  r = r * (1.0 - e * w.CE);
+  const OrbitPosition o = orbit_position(a, p, e, t);
+  r = o.r;
+  pos = o.pos;
 }
 
 }  // namespace kest

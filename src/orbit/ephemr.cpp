@@ -1,5 +1,6 @@
 // The ephemeris table of menu option 3.
 #include <cmath>
+#include <cstdint>
 
 #include "record/kestcm.hpp"
 #include "orbit/korbit.hpp"
@@ -18,9 +19,21 @@ bool usable_orbit() {
          c.ECC < 1.0;
 }
 
+// Working values of the table, kept between calls so that an answer cut
+// short by a slash leaves the earlier values in place.
+struct EphemrWork {
+  std::int32_t N2 = 0;  // number of dates
+  double DJUL = 0.0;    // first date, days from J2000.0
+  double DELJUL = 0.0;  // step between dates, days
+  float ORBPER = 0.0F;  // spacecraft period, days; 0 none; negative a built-in spacecraft
+  float ORB0 = 0.0F;    // date of spacecraft revolution 0
+  FixedText<28> TITLE;  // title of the table
+};
+EphemrWork ephemr_work;
+
 }  // namespace
 
-void reset_ephemr_work() { ephemr_work = EphemrWork{}; }
+void reset_ephemeris_dialogue() { ephemr_work = EphemrWork{}; }
 
 void ephemr() {
   static const Format page{"('1')"};
@@ -34,10 +47,13 @@ void ephemr() {
 
   for (;;) {
     // Prompt 1: number of dates, first date, step.
-    w.N2 = 0;
-    write_free(6, {"?* #TIMES, Date1 as MJD, DEL. days"});
-    const ReadStatus st1 = read_free(IOK, {w.N2, w.DJUL, w.DELJUL});
-    if (st1 == ReadStatus::conversion_error) continue;
+    const ReadStatus st1 = ask(
+        IOK,
+        [&] {
+          w.N2 = 0;
+          write_free(6, {"?* #TIMES, Date1 as MJD, DEL. days"});
+        },
+        {w.N2, w.DJUL, w.DELJUL});
     if (st1 == ReadStatus::end_of_file || w.N2 == 0) return;
     if (w.N2 > 0 && !usable_orbit()) {
       write_free(6, {"No elliptic orbit is set up: choose option 1 (element tables) or option 2 (restore a state)"});
@@ -46,37 +62,42 @@ void ephemr() {
     }
 
     // Prompt 2: spacecraft period, its epoch, and the title of the table.
-    for (;;) {
-      write_free(6, {"?* ORBIT PERIOD, MJD4 OF ORBIT 0., TITLE"});
-      write_free(6, {"  NEGATIVE PERIOD IS SPACECRAFT NUMBER; JD0 IGNORED"});
-      write_free(6, {"  ZERO PERIOD; JD0 IGNORED."});
-      const ReadStatus st2 = read_free(IOK, {w.ORBPER, w.ORB0, w.TITLE});
-      if (st2 == ReadStatus::end_of_file) return;
-      if (st2 == ReadStatus::ok) break;
-    }
+    const ReadStatus st2 = ask(
+        IOK,
+        [] {
+          write_free(6, {"?* ORBIT PERIOD, MJD4 OF ORBIT 0., TITLE"});
+          write_free(6, {"  NEGATIVE PERIOD IS SPACECRAFT NUMBER; JD0 IGNORED"});
+          write_free(6, {"  ZERO PERIOD; JD0 IGNORED."});
+        },
+        {w.ORBPER, w.ORB0, w.TITLE});
+    if (st2 == ReadStatus::end_of_file) return;
 
     const std::int32_t IOP = KESTCM.IOP;
     write_fmt(IOP, page, {});
     write_fmt(IOP, stamp, {KESTCM.RUNTIME, w.TITLE});
     write_fmt(IOP, params, {w.N2, w.DJUL, w.DELJUL, w.ORBPER, w.ORB0});
     write_fmt(IOP, columns, {});
-    w.LINE = 5;
+    std::int32_t LINE = 5;  // lines on the current page
 
-    for (w.I = 1; w.I <= w.N2; ++w.I) {
-      w.DJU5 = static_cast<double>(w.I - 1) * w.DELJUL + w.DJUL;
-      kestit(1, w.DJU5, w.SUBS, w.SDEC, w.DAU);
-      w.DJU4 = static_cast<float>(w.DJU5);
-      caldate(w.DJU4, w.IYEAR, w.IMON, w.IDAY, w.FDAY, w.IDATE, w.MONTH, w.WDAY);
-      w.FDAY = static_cast<float>(w.IDAY) + w.FDAY;
-      spcrev(w.ORBPER, w.ORB0, w.DJU4, w.REV);
-      if (w.LINE > 57) {
+    for (std::int32_t I = 1; I <= w.N2; ++I) {
+      double DJU5 = static_cast<double>(I - 1) * w.DELJUL + w.DJUL;
+      double SUBS = 0.0, SDEC = 0.0, DAU = 0.0;
+      kestit(1, DJU5, SUBS, SDEC, DAU);
+      const auto DJU4 = static_cast<float>(DJU5);
+      std::int32_t IYEAR = 0, IMON = 0, IDAY = 0, IDATE = 0;
+      float FDAY = 0.0F;
+      FixedText<3> MONTH, WDAY;
+      caldate(DJU4, IYEAR, IMON, IDAY, FDAY, IDATE, MONTH, WDAY);
+      FDAY = static_cast<float>(IDAY) + FDAY;  // day of the month with its fraction
+      float REV = 0.0F;
+      spcrev(w.ORBPER, w.ORB0, DJU4, REV);
+      if (LINE > 57) {
         write_fmt(IOP, page, {});
         write_fmt(IOP, columns, {});
-        w.LINE = 3;
+        LINE = 3;
       }
-      write_fmt(IOP, data,
-                {w.IYEAR, w.MONTH, w.FDAY, w.REV, w.DAU, w.SUBS, w.SDEC, w.DJU5, w.WDAY, w.IDATE});
-      ++w.LINE;
+      write_fmt(IOP, data, {IYEAR, MONTH, FDAY, REV, DAU, SUBS, SDEC, DJU5, WDAY, IDATE});
+      ++LINE;
     }
   }
 }

@@ -2,55 +2,84 @@
 #include <cmath>
 #include <cstdint>
 
-#include "record/kestcm.hpp"
 #include "math/kmath.hpp"
 #include "orbit/korbit.hpp"
+#include "record/kestcm.hpp"
 #include "textio/textio.hpp"
 
 namespace kest {
 
+namespace {
+
+// The Sun in the body frame: its colatitude about the pole and distance.
+void sun_in_body_frame(const SeasonOrbit& o, const Vec3& HPFXX, Season& s) {
+  rotvec(o.BFRM, HPFXX, s.HPBXX);
+  cococs(s.HPBXX, s.P, s.Q, s.dau);
+  s.sdec = 90.0 - s.P * o.R2D;
+}
+
+}  // namespace
+
+SeasonOrbit season_orbit(const KestCommon& c) {
+  return SeasonOrbit{c.ECC, c.SJA, c.OPERIOD, c.TJP, c.TAV, c.BFRM, c.R2D};
+}
+
+// Date to season: place the body, look back at the Sun.
+Season season_at(const SeasonOrbit& o, double tmjd) {
+  Season s;
+  s.tmjd = tmjd;
+  const double T = tmjd - o.TJP;
+  orbit8(o.SJA, o.OPERIOD, o.ECC, T, s.R, s.PHFXX);
+  Vec3 HPFXX;
+  vneg(s.PHFXX, HPFXX);
+  s.TAR = std::atan2(HPFXX(2), HPFXX(1));  // Sun direction from perihelion direction
+  s.lsubs = o.R2D * (s.TAR - o.TAV);
+  if (s.lsubs < 0.0) s.lsubs = s.lsubs + 360.0;
+  if (s.lsubs > 360.0) s.lsubs = s.lsubs - 360.0;
+  sun_in_body_frame(o, HPFXX, s);
+  return s;
+}
+
+// Season to date: true anomaly, eccentric and mean anomaly, time.
+Season date_of_season(const SeasonOrbit& o, double lsubs) {
+  Season s;
+  s.lsubs = lsubs;
+  s.TAR = (lsubs - 180.0) / o.R2D + o.TAV;
+  const double STA = std::sin(s.TAR);
+  const double CTA = std::cos(s.TAR);
+  const double sin_ea = STA * std::sqrt(1.0 - o.ECC * o.ECC);
+  const double EA = std::atan2(sin_ea, CTA + o.ECC);
+  const double ANOM = EA - std::sin(EA) * o.ECC;
+  const double T = o.OPERIOD * ((ANOM * o.R2D) / 360.0);
+  s.tmjd = o.TJP + T;
+  s.R = o.SJA * (1.0 - o.ECC * o.ECC) / (CTA * o.ECC + 1.0);
+  const Vec3 HPFXX = {{-(CTA * s.R), -(STA * s.R), 0.0}};
+  sun_in_body_frame(o, HPFXX, s);
+  return s;
+}
+
 void kestit(std::int32_t kode, double& tmjd, double& lsubs, double& sdec, double& dau) {
-  KestitWork& w = kestit_work;
   KestCommon& c = KESTCM;
+  const SeasonOrbit o = season_orbit(c);
+  Season s;
   if (kode == 1) {
-    // Date to season: place the body, look back at the Sun.
-    w.T = tmjd - c.TJP;
-    orbit8(c.SJA, c.OPERIOD, c.ECC, w.T, w.R, c.PHFXX);
-    vneg(c.PHFXX, w.HPFXX);
-    w.TAR = std::atan2(w.HPFXX(2), w.HPFXX(1));  // Sun direction from perihelion direction
-    lsubs = c.R2D * (w.TAR - c.TAV);
-    if (lsubs < 0.0) lsubs = lsubs + 360.0;
-    if (lsubs > 360.0) lsubs = lsubs - 360.0;
+    s = season_at(o, tmjd);
+    c.PHFXX = s.PHFXX;
+    lsubs = s.lsubs;
   } else {
-    // Season to date: true anomaly, eccentric and mean anomaly, time.
-    w.TAR = (lsubs - 180.0) / c.R2D + c.TAV;
-    w.STA = std::sin(w.TAR);
-    w.CTA = std::cos(w.TAR);
-    w.P = w.STA * std::sqrt(1.0 - c.ECC * c.ECC);
-    w.R = w.CTA + c.ECC;
-    w.EA = std::atan2(w.P, w.R);
-    w.ANOM = w.EA - std::sin(w.EA) * c.ECC;
-    w.T = c.OPERIOD * ((w.ANOM * c.R2D) / 360.0);
-    tmjd = c.TJP + w.T;
-    w.R = c.SJA * (1.0 - c.ECC * c.ECC) / (w.CTA * c.ECC + 1.0);
-    w.HPFXX(1) = -(w.CTA * w.R);
-    w.HPFXX(2) = -(w.STA * w.R);
-    w.HPFXX(3) = 0.0;
+    s = date_of_season(o, lsubs);
+    tmjd = s.tmjd;
   }
-  // The Sun in the body frame: its colatitude about the pole and distance.
-  rotvec(c.BFRM, w.HPFXX, c.HPBXX);
-  cococs(c.HPBXX, w.P, w.Q, dau);
-  sdec = 90.0 - w.P * c.R2D;
+  c.HPBXX = s.HPBXX;
+  sdec = s.sdec;
+  dau = s.dau;
 
   // Debug lines when the flags truncated are odd and positive (the parity
-  // is that of the whole double; K is held within 32 bits).
+  // is that of the whole double).
   const double k = std::isnan(c.KDEBUG) ? 0.0 : std::trunc(c.KDEBUG);
-  w.K = static_cast<std::int32_t>(std::clamp(k, -2147483648.0, 2147483647.0));
-  const double rem = std::fmod(k, 2.0);
-  w.I = rem == 1.0 ? 1 : (rem == -1.0 ? -1 : 0);
-  if (w.I == 1) {
+  if (std::fmod(k, 2.0) == 1.0) {
     write_free(6, {"KODE,TMJD,LSUBS=", kode, tmjd, lsubs});
-    write_free(6, {"TAR,P,Q,R=", w.TAR, w.P, w.Q, w.R});
+    write_free(6, {"TAR,P,Q,R=", s.TAR, s.P, s.Q, s.R});
     write_free(6, {"SDEC,DAU=", sdec, dau});
   }
 }

@@ -6,19 +6,29 @@
 // Everything is double precision and in radians, days and AU, except the
 // revolution numbers, which are single precision. No routine checks its
 // inputs or reports an error; a Kepler solution that fails shows only as a
-// negative radius. Every routine keeps its working values in a work record
-// of its own between calls.
+// negative radius. The computations are plain functions of their arguments
+// (solve_kepler, orbit_position, season_at, date_of_season, revolution_at),
+// safe to call from several threads; eccanom8, orbit8, kestit and spcrev
+// are the dialogue's names for them, kestit over the state record.
 #pragma once
 
 #include <array>
 #include <cstdint>
 
 #include "math/kmath.hpp"
+#include "record/kestcm.hpp"
 #include "textio/textio.hpp"
 
 namespace kest {
 
 // ---- Kepler's equation and the orbit-plane position ---------------------------
+
+// The outcome of the Newton iteration of Kepler's equation.
+struct KeplerSolution {
+  double E = 0.0;          // eccentric anomaly returned, radians
+  double last = 0.0;       // last iterate (E less 2 pi after a failure)
+  std::int32_t steps = 0;  // Newton steps taken; 21 when it did not converge
+};
 
 // Eccentric anomaly E of M = E - e sin E, by Newton's method.
 //   e  in  eccentricity, 0 <= e < 1
@@ -29,7 +39,16 @@ namespace kest {
 //    returned is the new iterate of that step.
 // 2. After 20 steps without convergence it returns the last iterate plus
 //    2 pi, the failure signal that orbit8 tests.
-double eccanom8(double e, double m);
+KeplerSolution solve_kepler(double e, double m);
+double eccanom8(double e, double m);  // solve_kepler(e, m).E
+
+// Position of a body in its orbit plane at a time after perihelion.
+struct OrbitPosition {
+  double r = 0.0;      // distance from the focus; negative when Kepler's equation failed
+  Vec3 pos;            // position, x to perihelion, third component 0
+  double anom = 0.0;   // mean anomaly used, radians
+  double ecc_anom = 0.0;  // eccentric anomaly, radians
+};
 
 // Position of the body at a time after perihelion, orbit-plane frame (x to
 // perihelion, z along the orbit normal, motion from x toward y).
@@ -43,9 +62,50 @@ double eccanom8(double e, double m);
 // 1. The mean anomaly is (2 pi t) / p reduced by 2 pi, with the sign of t.
 // 2. After a failure pos lies on the ellipse at the unconverged iterate.
 // 3. A period of 0, or e >= 1, gives not-a-number results.
+OrbitPosition orbit_position(double a, double p, double e, double t);
 void orbit8(double a, double p, double e, double t, double& r, Vec3& pos);
 
-// ---- Seasonal geometry of the body in the state record ------------------------
+// ---- Seasonal geometry -----------------------------------------------------------
+
+// What the season geometry needs of a body: its orbit, the equinox angle and
+// the body frame. season_orbit fills it from a state record.
+struct SeasonOrbit {
+  double ECC = 0.0;      // eccentricity
+  double SJA = 0.0;      // semi-major axis, AU
+  double OPERIOD = 0.0;  // orbital period, days
+  double TJP = 0.0;      // time of perihelion, days from J2000.0
+  double TAV = 0.0;      // true anomaly of the Sun direction at Ls = 0, radians
+  Mat3 BFRM;             // orbit-plane frame to body frame
+  double R2D = 0.0;      // degrees per radian
+};
+SeasonOrbit season_orbit(const KestCommon& c);
+
+// The season of a body at a date, or the date of a season.
+struct Season {
+  double tmjd = 0.0;   // date, days from J2000.0
+  double lsubs = 0.0;  // season angle Ls, degrees
+  double sdec = 0.0;   // subsolar latitude, degrees (planetocentric)
+  double dau = 0.0;    // heliocentric distance, AU, never negative
+  Vec3 PHFXX;          // body position from the Sun, orbit-plane frame, AU (date to season only)
+  Vec3 HPBXX;          // body-to-Sun vector, body frame, AU
+  // Intermediate values shown by the debug lines.
+  double TAR = 0.0;    // date to season: Sun direction from perihelion; season to date: true anomaly (radians)
+  double P = 0.0;      // colatitude of the Sun in the body frame, radians
+  double Q = 0.0;      // east longitude of the Sun in the body frame, radians
+  double R = 0.0;      // radius: from the Kepler solution (negative if it failed) or of the season
+};
+
+// Season at a date: Ls in [0, 360), subsolar latitude and distance.
+//   o     in  orbit and body frame
+//   tmjd  in  date, days from J2000.0
+// Not-a-number results for OPERIOD = 0 or ECC >= 1.
+Season season_at(const SeasonOrbit& o, double tmjd);
+
+// Date of a season: the passage through Ls nearest to the perihelion date
+// TJP, within half an orbit of it, with the subsolar latitude and distance.
+//   o      in  orbit and body frame
+//   lsubs  in  season angle, degrees
+Season date_of_season(const SeasonOrbit& o, double lsubs);
 
 // Season at a date (kode = 1) or date of a season (any other kode), from
 // ECC, SJA, OPERIOD, TJP, TAV, BFRM and R2D of KESTCM.
@@ -65,6 +125,13 @@ void kestit(std::int32_t kode, double& tmjd, double& lsubs, double& sdec, double
 
 // ---- Spacecraft revolution numbers ----------------------------------------------
 
+// A revolution number and the row of the built-in periapsis table it was
+// counted from (1-based; 0 when no built-in spacecraft was named).
+struct Revolution {
+  float rev = 0.0f;
+  std::int32_t row = 0;
+};
+
 // Revolution number of a spacecraft at a date, single precision.
 //   period  in   > 0: period in days; 0: no spacecraft; < 0: -period rounded
 //                to the nearest whole number names built-in spacecraft 1 or 2
@@ -78,58 +145,10 @@ void kestit(std::int32_t kode, double& tmjd, double& lsubs, double& sdec, double
 // 2. Any other spacecraft number (a period above -0.5 or below -2.5) and a
 //    period that is not a number give 0. Dates past the last periapsis of a
 //    spacecraft, even beyond its table's end mark, go on from that periapsis.
+Revolution revolution_at(float period, float epoch, float date);
 void spcrev(float period, float epoch, float date, float& rev);
 
-// ---- Working values kept between calls ------------------------------------------
-
-struct Eccanom8Work {
-  double E = 0.0, DANOM = 0.0, EE = 0.0, ACC = 0.0;
-  std::int32_t I = 0;  // Newton steps of the last call (21 after a failure)
-};
-struct Orbit8Work {
-  double ANOM = 0.0, EE = 0.0, CE = 0.0;
-};
-struct KestitWork {
-  double T = 0.0, R = 0.0;
-  Vec3 HPFXX;
-  double TAR = 0.0, STA = 0.0, CTA = 0.0, P = 0.0, EA = 0.0, ANOM = 0.0, Q = 0.0;
-  std::int32_t K = 0, I = 0;
-};
-struct SpcrevWork {
-  std::int32_t K = 0, I = 0;  // spacecraft number and table row (1-based)
-};
-
-inline Eccanom8Work eccanom8_work;
-inline Orbit8Work orbit8_work;
-inline KestitWork kestit_work;
-inline SpcrevWork spcrev_work;
-
 // ---- Ephemeris table ------------------------------------------------------------
-
-// Working values of the ephemeris table, kept between calls so that an
-// answer cut short by a slash leaves the earlier values in place.
-struct EphemrWork {
-  std::int32_t N2 = 0;       // number of dates
-  double DJUL = 0.0;         // first date, days from J2000.0
-  double DELJUL = 0.0;       // step between dates, days
-  float ORBPER = 0.0F;       // spacecraft period, days; 0 none; negative a built-in spacecraft
-  float ORB0 = 0.0F;         // date of spacecraft revolution 0
-  FixedText<28> TITLE;       // title of the table
-  std::int32_t LINE = 0;     // lines on the current page
-  std::int32_t I = 0;        // line index
-  double DJU5 = 0.0;         // date of the current line
-  float DJU4 = 0.0F;         // the same in single precision
-  double SUBS = 0.0;         // Ls, degrees
-  double SDEC = 0.0;         // subsolar latitude, degrees
-  double DAU = 0.0;          // heliocentric distance, AU
-  std::int32_t IYEAR = 0, IMON = 0, IDAY = 0, IDATE = 0;
-  float FDAY = 0.0F;         // fraction of the day, then day of month with it
-  FixedText<3> MONTH;        // month name
-  FixedText<3> WDAY;         // weekday name
-  float REV = 0.0F;          // spacecraft revolution number
-};
-inline EphemrWork ephemr_work;
-void reset_ephemr_work();
 
 // Menu option 3: asks for a series of equally spaced dates and an optional
 // spacecraft orbit, and prints a paged table of date, revolution number,
@@ -138,5 +157,8 @@ void reset_ephemr_work();
 // for or the keyboard input ends. Refuses, with a message, to tabulate a
 // state that holds no elliptic orbit.
 void ephemr();
+
+// Bring the ephemeris dialogue's kept answers back to their state at start.
+void reset_ephemeris_dialogue();
 
 }  // namespace kest

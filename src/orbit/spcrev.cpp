@@ -33,28 +33,30 @@ T row(const std::array<T, 22>& table, std::int32_t k) {
 }
 }  // namespace
 
-void spcrev(float period, float epoch, float date, float& rev) {
-  SpcrevWork& w = spcrev_work;
-  rev = 0.0f;
-  if (period == 0.0f) return;
+Revolution revolution_at(float period, float epoch, float date) {
+  Revolution r;
+  if (period == 0.0f) return r;
   if (period > 0.0f) {
-    rev = static_cast<float>(static_cast<float>(date - epoch) / period);
-    return;
+    r.rev = static_cast<float>(static_cast<float>(date - epoch) / period);
+    return r;
   }
   // -period rounded, halves upward; only 1 and 2 name a spacecraft, and a
   // period that is not a number names none.
   const float kf = static_cast<float>(0.5f - period);
-  w.K = (kf >= 1.0f && kf < 3.0f) ? static_cast<std::int32_t>(kf) : 0;
-  if (w.K == 0) return;
-  const std::size_t k = static_cast<std::size_t>(w.K - 1);
+  const std::int32_t K = (kf >= 1.0f && kf < 3.0f) ? static_cast<std::int32_t>(kf) : 0;
+  if (K == 0) return r;
+  const std::size_t k = static_cast<std::size_t>(K - 1);
   // Last periapsis before the date; the search stays among the block's real rows.
-  w.I = KO[k];
-  while (w.I + 1 < KEND[k] && date > row(PJ, w.I + 1)) w.I = w.I + 1;
-  const float dt = static_cast<float>(date - row(PJ, w.I));
-  const float pdays = static_cast<float>(row(P, w.I) / 24.0f);
+  r.row = KO[k];
+  while (r.row + 1 < KEND[k] && date > row(PJ, r.row + 1)) r.row = r.row + 1;
+  const float dt = static_cast<float>(date - row(PJ, r.row));
+  const float pdays = static_cast<float>(row(P, r.row) / 24.0f);
   const float q = static_cast<float>(dt / pdays);
-  const float s = static_cast<float>(static_cast<float>(row(LR, w.I)) + q);
-  rev = static_cast<float>(s + 0.5f);
+  const float s = static_cast<float>(static_cast<float>(row(LR, r.row)) + q);
+  r.rev = static_cast<float>(s + 0.5f);
+  return r;
 }
+
+void spcrev(float period, float epoch, float date, float& rev) { rev = revolution_at(period, epoch, date).rev; }
 
 }  // namespace kest

@@ -44,6 +44,16 @@ auto& position(Record& c, int k) {
 
 }  // namespace
 
+void set_start_defaults(KestCommon& c) {
+  c.VERSID.set(VERSION_ID);
+  c.IOK = 5;
+  c.IOS = 6;
+  c.IOP = 3;
+  c.IOD = 4;
+  c.PICON = PICON;
+  c.R2D = 180.0 / c.PICON;
+}
+
 double& KestCommon::pos(int k) { return position(*this, k); }
 
 double KestCommon::pos(int k) const { return position(*this, k); }

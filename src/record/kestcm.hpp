@@ -84,4 +84,8 @@ extern const std::array<std::string_view, 11> TI2;
 // The version identifier written at start.
 inline constexpr std::string_view VERSION_ID = "KEST:2014jun10";
 
+// The values the driver writes into a record before anything else runs:
+// VERSID, the unit numbers 5, 6, 3, 4, PICON and R2D = 180 / PICON.
+void set_start_defaults(KestCommon& c);
+
 }  // namespace kest

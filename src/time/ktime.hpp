@@ -6,9 +6,9 @@
 // 1582 October 15 (day number 2299161) on; years are numbered without a year
 // zero (year -1 precedes year 1, and -1, -5, -9, ... are leap years). A Julian
 // day number counts whole civil days from midnight: 2451545 is 2000 January 1
-// and 0 is year -4713 January 1 of the Julian calendar. Every routine keeps
-// its working values in a work record of its own between calls; nothing
-// outside the routine relies on them.
+// and 0 is year -4713 January 1 of the Julian calendar. Every routine is a
+// plain function of its arguments: it keeps nothing between calls, so any
+// number of threads may call them at once.
 #pragma once
 
 #include <array>
@@ -45,6 +45,15 @@ std::int32_t julday(std::int32_t month, std::int32_t day, std::int32_t year);
 //    the Julian calendar backwards (year -4714 December 31 is day -1), and
 //    julday of the returned date gives jd back.
 void caldat(std::int32_t jd, std::int32_t& month, std::int32_t& day, std::int32_t& year);
+
+// The civil day of a day number and the time since its midnight.
+struct CivilDay {
+  std::int32_t JULIAN = 0;  // Julian day number of the civil day
+  double FDDAY = 0.0;       // time since midnight, fraction of a day, [0, 1)
+};
+//   daynum  in  a full Julian date when >= 1220000.0, otherwise days from
+//               J2000.0; held and rounded as caldate notes 1 to 3 say
+CivilDay civil_day(float daynum);
 
 // Everything an ephemeris line shows about the date of a day number.
 //   daynum   in   a full Julian date (from noon) when >= 1220000.0, otherwise
@@ -84,29 +93,5 @@ constexpr std::int64_t floor_div(std::int64_t a, std::int64_t b) {
   const std::int64_t q = a / b;
   return (a % b < 0) ? q - 1 : q;
 }
-
-// ---- Working values kept between calls ----------------------------------------
-
-// julday and caldat hold theirs in 64 bits, so that no 32-bit input overflows.
-struct JuldayWork {
-  std::int64_t JY = 0, JM = 0, JA = 0;
-};
-struct CaldatWork {
-  std::int64_t JALPHA = 0, JA = 0, JB = 0, JC = 0, JD = 0, JE = 0;
-};
-struct CaldateWork {
-  double FULLJD = 0.0;
-  std::int32_t JULIAN = 0;
-  double FDDAY = 0.0;
-  std::int32_t JD0 = 0, IW = 0;
-};
-struct Ymd2j2Work {
-  std::int32_t J = 0, N4CEN = 0, NCEN = 0, JC = 0, N4YEAR = 0;
-};
-
-inline JuldayWork julday_work;
-inline CaldatWork caldat_work;
-inline CaldateWork caldate_work;
-inline Ymd2j2Work ymd2j2_work;
 
 }  // namespace kest

@@ -20,25 +20,24 @@ constexpr std::int32_t DJ0 = -1;        // so that 2000 January 1 counts 0
 }  // namespace
 
 void ymd2j2(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t& count) {
-  Ymd2j2Work& w = ymd2j2_work;
   // Bring the month into 1..12, carrying whole years.
   const std::int64_t carry = floor_div(std::int64_t{month} - 1, 12);
   const std::int64_t mon = month - 12 * carry;
   std::int64_t j = year + carry - 1600;
   // Cycles of 400, 100 and 4 years since 1600.
-  w.N4CEN = static_cast<std::int32_t>(floor_div(j, 400));
-  j = j - 400 * std::int64_t{w.N4CEN};
-  w.J = static_cast<std::int32_t>(j);
-  w.NCEN = w.J / 100;
-  w.JC = w.J - 100 * w.NCEN;
-  w.N4YEAR = w.JC / 4;
-  w.J = w.JC - 4 * w.N4YEAR;  // 0 for the leap year that opens the 4-year cycle
+  const std::int32_t N4CEN = static_cast<std::int32_t>(floor_div(j, 400));
+  j = j - 400 * std::int64_t{N4CEN};
+  const auto J400 = static_cast<std::int32_t>(j);  // year within the 400-year cycle
+  const std::int32_t NCEN = J400 / 100;
+  const std::int32_t JC = J400 - 100 * NCEN;
+  const std::int32_t N4YEAR = JC / 4;
+  const std::int32_t J = JC - 4 * N4YEAR;  // 0 for the leap year that opens the 4-year cycle
   // Day within the 4-year cycle, January 1 of its first year counting 1.
-  std::int64_t c = std::int64_t{w.J} * I1YEAR + ID0[static_cast<std::size_t>(mon - 1)] + day;
+  std::int64_t c = std::int64_t{J} * I1YEAR + ID0[static_cast<std::size_t>(mon - 1)] + day;
   if (c > ILEAP || (c == ILEAP && mon == 3)) c = c + 1;
-  if (w.NCEN > 0 && w.JC == 0 && mon <= 2) c = c + 1;
-  c = c + std::int64_t{w.NCEN} * ICEN + std::int64_t{w.N4YEAR} * I4YEAR +
-      (std::int64_t{w.N4CEN} - 1) * I4CEN + DJ0;
+  if (NCEN > 0 && JC == 0 && mon <= 2) c = c + 1;
+  c = c + std::int64_t{NCEN} * ICEN + std::int64_t{N4YEAR} * I4YEAR +
+      (std::int64_t{N4CEN} - 1) * I4CEN + DJ0;
   count = static_cast<std::int32_t>(std::clamp<std::int64_t>(
       c, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }

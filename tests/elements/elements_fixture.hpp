@@ -27,8 +27,7 @@ class ElementsTest : public ::testing::Test {
     connect_output(6, string_sink(&screen_));
     connect_output(3, string_sink(&print_));
     keyboard("");
-    reset_kestel_work();
-    reset_kestig_work();
+    reset_element_dialogue();
     KESTCM = KestCommon{};
     KESTCM.IOK = 5;
     KESTCM.IOS = 6;
@@ -41,8 +40,7 @@ class ElementsTest : public ::testing::Test {
   void TearDown() override {
     reset_units();
     work_.reset();
-    reset_kestel_work();
-    reset_kestig_work();
+    reset_element_dialogue();
     KESTCM = KestCommon{};
   }
 

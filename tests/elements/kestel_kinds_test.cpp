@@ -77,9 +77,9 @@ TEST_F(Kinds, MinorPole) {
     table("minor.tab", item);
     Results res;
     call_kestel(0, 3, 1, 0.0, res);
-    ASSERT_EQ(kestel_work.IERR, 0);
-    EXPECT_EQ(kestel_work.DPRA, r.dpra);
-    EXPECT_EQ(kestel_work.DPDEC, r.dpdec);
+    ASSERT_EQ(kestel_ierr(), 0);
+    EXPECT_EQ(kestel_kept().DPRA, r.dpra);
+    EXPECT_EQ(kestel_kept().DPDEC, r.dpdec);
     EXPECT_EQ(res.PRA, RDEG * r.dpra);
     EXPECT_EQ(res.PDEC, RDEG * r.dpdec);
     const std::string ref = screen_line(" DPRA,DPDEC,Q4=");
@@ -146,7 +146,7 @@ TEST_F(Kinds, SmallBody) {
   table("small.tab", item);
   Results res;
   call_kestel(0, 4, 1, 0.0, res);
-  ASSERT_EQ(kestel_work.IERR, 0);
+  ASSERT_EQ(kestel_ierr(), 0);
   EXPECT_EQ(res.ECC, 0.1);
   EXPECT_EQ(res.SJA, 4.0);
   EXPECT_EQ(res.CLIN, RDEG * 10.0);
@@ -162,7 +162,7 @@ TEST_F(Kinds, SmallBody) {
   EXPECT_EQ(s[2], "  7Ceres                     2451545.0");
   EXPECT_EQ(s[3], "  1ecc          0.1");
   EXPECT_EQ(s[13], "  11spare        9.0");
-  EXPECT_EQ(kestel_work.I, 12);  // the running number gave way to the loop
+  EXPECT_EQ(kestel_kept().I, 12);  // the running number gave way to the loop
 }
 
 // Comet: TJP from the perihelion date (2000 Jan 1.5 is J2000.0), a = q /
@@ -190,7 +190,7 @@ TEST_F(Kinds, Comet) {
     table("comet.tab", item);
     Results res;
     call_kestel(0, 5, 1, 0.0, res);
-    ASSERT_EQ(kestel_work.IERR, 0);
+    ASSERT_EQ(kestel_ierr(), 0);
     EXPECT_EQ(res.TJP, r.tjp);
     EXPECT_EQ(res.SJA, r.sja);
     if (std::isnan(r.period)) {
@@ -220,9 +220,9 @@ TEST_F(Kinds, HostileValues) {
     table("comet.tab", item);
     Results res;
     call_kestel(0, 5, 1, 0.0, res);
-    EXPECT_EQ(kestel_work.IERR, 0);
+    EXPECT_EQ(kestel_ierr(), 0);
     call_kestel(0, 5, 2147483647, 0.0, res);
-    EXPECT_EQ(kestel_work.IERR, 4);
+    EXPECT_EQ(kestel_ierr(), 4);
   }
 }
 
@@ -252,10 +252,10 @@ TEST_F(Kinds, Exoplanet) {
     table("exoplan.tab", item);
     Results res;
     call_kestel(0, 6, 1, 0.0, res);
-    ASSERT_EQ(kestel_work.IERR, 0);
+    ASSERT_EQ(kestel_ierr(), 0);
     EXPECT_EQ(screen_line(" Star/Sun"),
               std::string(" Star/Sun power factor= ") + r.factor + " * default SOLCON M <><>");
-    EXPECT_EQ(kestel_work.DPDEC, r.dpdec);
+    EXPECT_EQ(kestel_kept().DPDEC, r.dpdec);
     EXPECT_EQ(screen_line(" Synodic"), " Synodic day = 1.0027397260273974  to QTM PERIOD <><>");
     EXPECT_EQ(res.SIDAY, 1.0);
     EXPECT_EQ(res.TJP, 55.5);
@@ -309,7 +309,7 @@ TEST_F(Kinds, FailureOnEveryLine) {
         SCOPED_TRACE(::testing::Message() << "code " << k.code << " line " << n
                                           << (eof ? " end of file" : " word"));
         clear_output();
-        reset_kestel_work();
+        reset_element_dialogue();
         std::vector<std::string> lines(k.item.begin(), k.item.begin() + (eof ? n - 1 : n_lines));
         if (!eof) lines[static_cast<std::size_t>(n - 1)] = k.bad[static_cast<std::size_t>(n - 1)];
         with_marker(lines);
@@ -319,7 +319,7 @@ TEST_F(Kinds, FailureOnEveryLine) {
         call_kestel(3, k.code, 1, 0.0, res);
         const bool first_is_4 = n == 1 && k.code != 4;
         const int ierr = eof ? (first_is_4 ? 4 : 6) : 7;
-        EXPECT_EQ(kestel_work.IERR, ierr);
+        EXPECT_EQ(kestel_ierr(), ierr);
         EXPECT_EQ(last3(screen()), failure_lines(FNAME[static_cast<std::size_t>(k.code)], ierr,
                                                   res.TITLE.view(), n - 1));
         EXPECT_EQ(res.TITLE.trimmed(), n > k.title_line ? k.title : "Old");

@@ -65,11 +65,11 @@ TEST_F(Planet, MeanAnomalyReduction) {
     keyboard("/\n");
     Results res;
     call_kestel(0, 1, 4, 0.0, res);
-    ASSERT_EQ(kestel_work.IERR, 0);
-    EXPECT_EQ(kestel_work.DANOM, r.danom);
+    ASSERT_EQ(kestel_ierr(), 0);
+    EXPECT_EQ(kestel_kept().DANOM, r.danom);
     EXPECT_EQ(res.TJP, r.tjp);
     EXPECT_EQ(screen_line(" base TJP="), r.base);
-    EXPECT_EQ(kestel_work.DARGP, r.dargp);
+    EXPECT_EQ(kestel_kept().DARGP, r.dargp);
     EXPECT_EQ(res.ARGP, RDEG * r.dargp);
     EXPECT_EQ(res.PERIOD, 365.256363004);  // a = 1 AU: the sidereal year
     EXPECT_EQ(res.SJA, 1.0);
@@ -86,22 +86,22 @@ TEST_F(Planet, EvaluatedAtEpoch) {
   keyboard("/\n");
   Results res;
   call_kestel(0, 1, 4, 0.5, res);
-  ASSERT_EQ(kestel_work.IERR, 0);
+  ASSERT_EQ(kestel_ierr(), 0);
   EXPECT_EQ(screen_line(" base TJP="), " base TJP= -10.146010083444443");
   EXPECT_EQ(res.SJA, 2.0);
   EXPECT_EQ(res.ECC, 0.11);
-  EXPECT_EQ(kestel_work.DCLIN, 4.0);
-  EXPECT_EQ(kestel_work.DODE, 18.0);
-  EXPECT_EQ(kestel_work.DARGP, 73.0);
-  EXPECT_EQ(kestel_work.DANOM, 9.0);
+  EXPECT_EQ(kestel_kept().DCLIN, 4.0);
+  EXPECT_EQ(kestel_kept().DODE, 18.0);
+  EXPECT_EQ(kestel_kept().DARGP, 73.0);
+  EXPECT_EQ(kestel_kept().DANOM, 9.0);
   EXPECT_EQ(res.PERIOD, 1033.1010046066544);
   EXPECT_EQ(res.TJP, 18236.672474884832);
   // Pole 317.5 - 0.1 x 0.5 and 52.5 - 0.06 x 0.5; 8640 / 720 = 12.
-  EXPECT_DOUBLE_EQ(kestel_work.DPRA, 317.45);
-  EXPECT_DOUBLE_EQ(kestel_work.DPDEC, 52.47);
+  EXPECT_DOUBLE_EQ(kestel_kept().DPRA, 317.45);
+  EXPECT_DOUBLE_EQ(kestel_kept().DPDEC, 52.47);
   EXPECT_EQ(res.SIDAY, 12.0);
-  EXPECT_EQ(res.PRA, RDEG * kestel_work.DPRA);
-  EXPECT_EQ(res.PDEC, RDEG * kestel_work.DPDEC);
+  EXPECT_EQ(res.PRA, RDEG * kestel_kept().DPRA);
+  EXPECT_EQ(res.PDEC, RDEG * kestel_kept().DPDEC);
 }
 
 // Terminal traffic of a planet call, in order.
@@ -153,19 +153,19 @@ TEST_F(Planet, SatelliteSearch) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.reply);
     clear_output();
-    reset_kestel_work();
+    reset_element_dialogue();
     keyboard(r.reply);
     Results res;
     call_kestel(0, 1, 4, 0.0, res);
     EXPECT_EQ(res.TITLE.trimmed(), r.title);
     if (r.siday == 0.0) {
-      EXPECT_EQ(kestel_work.IERR, 4);
+      EXPECT_EQ(kestel_ierr(), 4);
       EXPECT_EQ(last3(screen()), failure_lines("spinaxis.tab", 4, res.TITLE.view(), 0));
       EXPECT_EQ(res.SIDAY, kUntouched);
       EXPECT_EQ(res.TJP, -10.146010083444443);  // stored before the search
       EXPECT_EQ(res.SJA, kUntouched);
     } else {
-      EXPECT_EQ(kestel_work.IERR, 0);
+      EXPECT_EQ(kestel_ierr(), 0);
       EXPECT_EQ(res.SIDAY, r.siday);
     }
   }
@@ -179,7 +179,7 @@ TEST_F(Planet, LongTitleCut) {
   keyboard("/\n");
   Results res;
   call_kestel(0, 1, 1, 0.0, res);
-  EXPECT_EQ(kestel_work.LIN, 11);
+  EXPECT_EQ(kestel_kept().LIN, 11);
   EXPECT_EQ(res.TITLE.view(), "Long Planet Name X:Long P");
 }
 
@@ -226,7 +226,7 @@ TEST_F(Planet, Failures) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     clear_output();
-    reset_kestel_work();
+    reset_element_dialogue();
     std::vector<std::string> plan = {"C_END"};
     plan.insert(plan.end(), r.plan.begin(), r.plan.end());
     table("planelem.tab", plan);
@@ -235,7 +235,7 @@ TEST_F(Planet, Failures) {
     keyboard("/\n");
     Results res;
     call_kestel(3, 1, 1, 0.0, res);
-    EXPECT_EQ(kestel_work.IERR, r.ierr);
+    EXPECT_EQ(kestel_ierr(), r.ierr);
     EXPECT_EQ(last3(screen()), failure_lines(r.file, r.ierr, res.TITLE.view(), r.j));
     EXPECT_EQ(res.TITLE.trimmed(), "Mars");  // read before the failure
     if (r.tjp_stored) {
@@ -259,13 +259,13 @@ TEST_F(Planet, SpinAxisAlone) {
   keyboard("/\n");
   Results first;
   call_kestel(0, 1, 4, 0.0, first);
-  ASSERT_EQ(kestel_work.IERR, 0);
+  ASSERT_EQ(kestel_ierr(), 0);
 
   keyboard("Phobos\n");
   Results res;
   res.TITLE.set("Mars");
   call_kestel(0, 2, 4, 0.0, res);
-  ASSERT_EQ(kestel_work.IERR, 0);
+  ASSERT_EQ(kestel_ierr(), 0);
   EXPECT_EQ(res.TITLE.trimmed(), "Mars:Phobos");
   EXPECT_EQ(res.SIDAY, 24.0);
   EXPECT_EQ(res.TJP, kUntouched);

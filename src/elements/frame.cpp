@@ -1,0 +1,51 @@
+// The frame geometry of a body: the orbit matrix, the obliquity BLIP, the
+// body frame BFRM and the equinox angle TAV, from the evaluated elements and
+// pole.
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+#include "elements/kelements.hpp"
+#include "math/kmath.hpp"
+
+namespace kest {
+
+BodyFrame body_frame(const FrameInput& in) {
+  BodyFrame f;
+  rotorb(in.ODE, in.CLIN, in.ARGP, f.EFRM, 1);
+  f.AFRM = f.EFRM;
+  // Exoplanet orbits and poles share one frame: no ecliptic tilt for them.
+  if (in.ecliptic) rotax(1, -in.OBL, f.AFRM);
+  rotcol(f.AFRM, 3, f.ZFAXU);
+
+  cocosc(in.PICON / 2.0 - in.ZBAA, in.ZBAB, 1.0, f.ZBAXU);
+  vdot(f.ZFAXU, f.ZBAXU, f.normal_dot_pole);
+  // Two unit vectors: rounding may carry the product just past +-1.
+  f.BLIP = std::acos(std::clamp(f.normal_dot_pole, -1.0, 1.0));
+
+  Mat3 FARM;
+  trans3(f.AFRM, FARM);
+  rotvec(FARM, f.ZBAXU, f.ZBFXU);
+  vcross(f.ZBFXU, ZUNIT, f.QV);
+  const double qv2 = f.QV(1) * f.QV(1) + f.QV(2) * f.QV(2) + f.QV(3) * f.QV(3);
+  if (qv2 < DBL_MIN) {
+    // Pole along the orbit normal: every direction in the orbit plane is on
+    // the equator, so the equinox is undefined. Perihelion serves as x.
+    f.pole_on_normal = true;
+    f.XBFXU = Vec3{{1.0, 0.0, 0.0}};
+  } else {
+    vnorm(f.QV, f.XBFXU);
+  }
+  vcross(f.ZBFXU, f.XBFXU, f.YBFXU);
+
+  for (int i = 1; i <= 3; ++i) {
+    f.BFRM.at(3 * i - 2) = f.XBFXU(i);
+    f.BFRM.at(3 * i - 1) = f.YBFXU(i);
+    f.BFRM.at(3 * i) = f.ZBFXU(i);
+  }
+  f.TAV = std::atan2(f.XBFXU(2), f.XBFXU(1));
+  return f;
+}
+
+}  // namespace kest
