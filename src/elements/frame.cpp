@@ -48,4 +48,12 @@ BodyFrame body_frame(const FrameInput& in) {
   return f;
 }
 
+BodySetup set_up_body(const ElementSet& e, std::int32_t table) {
+  BodySetup b;
+  b.elements = e;
+  b.frame = body_frame(FrameInput{e.ODE, e.CLIN, e.ARGP, e.PDEC, e.PRA, OBL_J2000, table != 6, PICON});
+  b.orbit = SeasonOrbit{e.ECC, e.SJA, e.PERIOD, e.TJP, b.frame.TAV, b.frame.BFRM, 180.0 / PICON};
+  return b;
+}
+
 }  // namespace kest

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "math/kmath.hpp"
+#include "orbit/korbit.hpp"
 #include "textio/textio.hpp"
 
 namespace kest {
@@ -169,11 +170,16 @@ ElementOutcome read_element_set(const TableSet& tables, const ElementRequest& re
 // ---- Bodies the tables hold ---------------------------------------------------
 
 struct BodyEntry {
-  std::string name;        // the title, or the satellite's name in the spin-axis table
-  std::int32_t table = 0;  // file code: 1, 3, 4, 5, 6; a satellite 2
-  std::int32_t item = 0;   // item number in its table; a satellite its planet's item
-  std::string planet;      // for a satellite, its planet's title
-  std::string kind() const;  // "planet", "satellite", "minor body", "small body", "comet", "exoplanet"
+  std::string name;               // the title, or the satellite's name in the spin-axis table
+  std::int32_t table = 0;         // file code: 1, 3, 4, 5, 6; a satellite 2
+  std::int32_t item = 0;          // item number in its table (a satellite: its line)
+  std::string planet;             // for a satellite, its planet's title
+  std::int32_t planet_item = 0;   // for a satellite, its planet's item number
+  // "planet", "satellite", "minor body", "small body", "comet", "exoplanet"
+  std::string_view kind() const;
+  // The read that sets this body up: a satellite through its planet's item
+  // with its own name, any other body by its table and item.
+  ElementRequest request(double TCEN = 0.0) const;
 };
 
 // Every body of the six tables, table after table in item order. A table
@@ -215,7 +221,7 @@ struct BodyFrame {
   double normal_dot_pole = 0.0;  // ZFAXU . ZBAXU, not yet held within [-1, 1]
   double BLIP = 0.0;  // obliquity, radians, [0, pi]
   Mat3 BFRM;          // orbit-plane frame to body frame (rows XBFXU, YBFXU, ZBFXU)
-  double TAV = 0.0;   // true anomaly of the Sun direction at Ls = 0... [-pi, pi]
+  double TAV = 0.0;   // equinox angle, radians, [-pi, pi]
   bool pole_on_normal = false;  // equinox undefined: perihelion taken as x
 };
 
@@ -225,6 +231,15 @@ struct BodyFrame {
 // 2. Rounding may carry the dot product of the two unit vectors just past
 //    +-1; the obliquity is taken of the value held within [-1, 1].
 BodyFrame body_frame(const FrameInput& in);
+
+// A body set up as option 1 sets it up: the frame of an element set read
+// from table `table`, and the orbit and frame the season geometry takes.
+struct BodySetup {
+  ElementSet elements;
+  BodyFrame frame;
+  SeasonOrbit orbit;
+};
+BodySetup set_up_body(const ElementSet& e, std::int32_t table);
 
 // ---- Element table reader (dialogue) ---------------------------------------
 
@@ -242,7 +257,7 @@ BodyFrame body_frame(const FrameInput& in);
 //   SIDAY  out  rotation period (hours for planets, days for the others)
 //   PRA, PDEC  out  right ascension and declination of the pole, radians
 //   TJP    out  time of perihelion, days from J2000.0
-//   TITLE  in/out  object title (NTITLE characters)
+//   TITLE  in/out  object title
 // Notes:
 // 1. Progress and failures are written to the terminal (unit 6); the
 //    satellite name of a planet call is read from the keyboard (unit 5).
