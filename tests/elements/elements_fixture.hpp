@@ -29,12 +29,7 @@ class ElementsTest : public ::testing::Test {
     keyboard("");
     reset_element_dialogue();
     KESTCM = KestCommon{};
-    KESTCM.IOK = 5;
-    KESTCM.IOS = 6;
-    KESTCM.IOP = 3;
-    KESTCM.IOD = 4;
-    KESTCM.PICON = 3.14159265358979;
-    KESTCM.R2D = 180.0 / KESTCM.PICON;
+    set_start_defaults(KESTCM);
   }
 
   void TearDown() override {

@@ -73,17 +73,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The reader reports on the terminal, closes its data unit and either
   // succeeds or names a failure 1..7.
-  FUZZ_CHECK(kestel_work.IERR >= 0 && kestel_work.IERR <= 7);
+  FUZZ_CHECK(kestel_ierr() >= 0 && kestel_ierr() <= 7);
   FUZZ_CHECK(screen.rfind(" Entering KESTEL with IFILE,IPLAN=", 0) == 0);
   // The report's second line names the failure number. It is longer than
   // any title the reader echoes, so a title cannot counterfeit it.
   for (std::int32_t ierr = 1; ierr <= 7; ++ierr) {
     const std::string report = "\n ------ Error: ierr " + std::to_string(ierr) + " Last title= ";
-    FUZZ_CHECK((screen.find(report) != std::string::npos) == (kestel_work.IERR == ierr));
+    FUZZ_CHECK((screen.find(report) != std::string::npos) == (kestel_ierr() == ierr));
   }
-  FUZZ_CHECK((kestel_work.IERR == 0) == !print.empty());
-  if (IFILE < 1 || IFILE > 6) FUZZ_CHECK(kestel_work.IERR == 1);
-  if (kestel_work.IERR != 0) {
+  FUZZ_CHECK((kestel_ierr() == 0) == !print.empty());
+  if (IFILE < 1 || IFILE > 6) FUZZ_CHECK(kestel_ierr() == 1);
+  if (kestel_ierr() != 0) {
     FUZZ_CHECK(C.ODE == 0.0 && C.CLIN == 0.0 && C.ARGP == 0.0 && C.ECC == 0.0 && PERIOD == 0.0 &&
                C.SJA == 0.0 && C.ZBAB == 0.0 && C.ZBAA == 0.0);
   }

@@ -185,13 +185,7 @@ class LimitedSink final : public ByteSink {
 // defaults the driver writes before its first prompt.
 inline void start_program() {
   reset_program();
-  KESTCM.VERSID.set(VERSION_ID);
-  KESTCM.IOK = 5;
-  KESTCM.IOS = 6;
-  KESTCM.IOP = 3;
-  KESTCM.IOD = 4;
-  KESTCM.PICON = 3.14159265358979;
-  KESTCM.R2D = 180.0 / KESTCM.PICON;
+  set_start_defaults(KESTCM);
 }
 
 // Splits data at every line that is exactly `mark`; missing parts are empty.
