@@ -2,11 +2,6 @@
 // table files, the planet and spin-axis branches, and the conversion of the
 // working quantities into results.
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -52,19 +47,7 @@ std::unique_ptr<LineSource> TableSet::open(std::int32_t code, std::string* why) 
     return nullptr;
   }
   if (const auto& text = text_[static_cast<std::size_t>(code)]) return string_source(*text);
-  const std::string name = path(code).string();
-  const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    if (why) *why = std::strerror(errno);
-    return nullptr;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    if (why) *why = std::strerror(EISDIR);
-    return nullptr;
-  }
-  return fd_source(fd, true);
+  return open_source(path(code).string(), why);
 }
 
 std::string_view ElementOutcome::file() const { return table_name(work.IGO); }

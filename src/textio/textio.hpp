@@ -69,6 +69,9 @@ class ByteSink {
 
 // A source reading a POSIX file descriptor (standard input, a data file).
 std::unique_ptr<LineSource> fd_source(int fd, bool owns);
+// A source reading an existing file that is not a directory, or nullptr
+// with the system's reason in *why.
+std::unique_ptr<LineSource> open_source(const std::string& path, std::string* why = nullptr);
 // A source over an in-memory text (tests, fuzzing).
 std::unique_ptr<LineSource> string_source(std::string text);
 // A sink writing a POSIX file descriptor (standard output, a print file).

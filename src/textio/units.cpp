@@ -178,6 +178,32 @@ OutUnit* output_unit(int unit) {
   return &it->second;
 }
 
+namespace {
+
+// The descriptor of a file opened with open(2) flags (close-on-exec added),
+// refused as a directory; -1 with the system's reason in *why.
+int open_fd(const std::string& path, int flags, std::string* why) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (why) *why = std::strerror(errno);
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    if (why) *why = std::strerror(EISDIR);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<LineSource> open_source(const std::string& path, std::string* why) {
+  const int fd = open_fd(path, O_RDONLY, why);
+  return fd < 0 ? nullptr : fd_source(fd, true);
+}
+
 bool open_unit(int unit, std::string_view name, OpenStatus status, Access access, Direction dir,
                std::string* why) {
   close_unit(unit);
@@ -186,22 +212,12 @@ bool open_unit(int unit, std::string_view name, OpenStatus status, Access access
   int flags = dir == Direction::read ? O_RDONLY : O_WRONLY;
   if (status == OpenStatus::unknown) flags |= O_CREAT;
   if (access == Access::append) flags |= O_APPEND;
-  flags |= O_CLOEXEC;
   if (path.empty() || path.find('\0') != std::string::npos) {
     if (why) *why = "invalid file name";
     return false;
   }
-  const int fd = ::open(path.c_str(), flags, 0666);
-  if (fd < 0) {
-    if (why) *why = std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    if (why) *why = std::strerror(EISDIR);
-    return false;
-  }
+  const int fd = open_fd(path, flags, why);
+  if (fd < 0) return false;
   auto& t = table();
   if (dir == Direction::read) {
     t.in[unit].src = fd_source(fd, true);
