@@ -19,7 +19,7 @@ BodyFrame body_frame(const FrameInput& in) {
   if (in.ecliptic) rotax(1, -in.OBL, f.AFRM);
   rotcol(f.AFRM, 3, f.ZFAXU);
 
-  cocosc(in.PICON / 2.0 - in.ZBAA, in.ZBAB, 1.0, f.ZBAXU);
+  cocosc(in.picon / 2.0 - in.ZBAA, in.ZBAB, 1.0, f.ZBAXU);
   vdot(f.ZFAXU, f.ZBAXU, f.normal_dot_pole);
   // Two unit vectors: rounding may carry the product just past +-1.
   f.BLIP = std::acos(std::clamp(f.normal_dot_pole, -1.0, 1.0));

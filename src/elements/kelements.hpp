@@ -206,7 +206,7 @@ struct FrameInput {
   double ZBAA = 0.0, ZBAB = 0.0;             // pole declination and right ascension
   double OBL = OBL_J2000;                    // ecliptic to equator
   bool ecliptic = true;                      // false for exoplanets: orbit and pole share one frame
-  double PICON = kest::PICON;
+  double picon = PICON;                      // the program's pi, as the record holds it
 };
 
 // The body frame and everything on the way to it.

@@ -16,7 +16,7 @@ constexpr double FULLJD_BOUND = 2.0e9;
 
 CivilDay civil_day(float daynum) {
   double FULLJD = 0.0;
-  if (daynum < 1220000.0f) {
+  if (daynum < FULL_JD_FROM) {
     FULLJD = static_cast<double>(daynum) + DJBASE;  // days from J2000.0
   } else {
     FULLJD = daynum;  // a full Julian date

@@ -46,6 +46,9 @@ std::int32_t julday(std::int32_t month, std::int32_t day, std::int32_t year);
 //    julday of the returned date gives jd back.
 void caldat(std::int32_t jd, std::int32_t& month, std::int32_t& day, std::int32_t& year);
 
+// Day numbers from this on are full Julian dates, below it days from J2000.0.
+inline constexpr float FULL_JD_FROM = 1220000.0f;
+
 // The civil day of a day number and the time since its midnight.
 struct CivilDay {
   std::int32_t JULIAN = 0;  // Julian day number of the civil day
