@@ -180,23 +180,32 @@ Format::Format(std::string_view text) {
     if (d.op == Op::group_open) groups = true;
   }
   if (!groups) {
-    auto text_step = [&]() -> std::string& {
+    // Skipped positions become blanks once something is written after them
+    // on their line; those still open when a text step ends are its skip.
+    auto text_step = [&]() -> Step& {
       if (plan_.empty() || plan_.back().edit != 0) plan_.push_back({});
-      return plan_.back().text;
+      return plan_.back();
     };
     for (const Desc& d : descs_) {
       switch (d.op) {
-        case Op::literal:
-          text_step() += d.text;
+        case Op::literal: {
+          Step& st = text_step();
+          st.text.append(static_cast<std::size_t>(st.skip), ' ');
+          st.skip = 0;
+          st.text += d.text;
           break;
+        }
         case Op::skip:
-          text_step().append(static_cast<std::size_t>(d.n), ' ');
+          text_step().skip += d.n;
           break;
-        case Op::slash:
-          text_step() += '\n';
+        case Op::slash: {
+          Step& st = text_step();
+          st.skip = 0;
+          st.text += '\n';
           break;
+        }
         case Op::edit:
-          for (int r = 0; r < d.n; ++r) plan_.push_back({d.edit, d.w, d.d, {}});
+          for (int r = 0; r < d.n; ++r) plan_.push_back({d.edit, d.w, d.d, {}, 0});
           break;
         default:
           break;

@@ -11,7 +11,9 @@ namespace kest {
 namespace {
 
 // A line under construction: fields are laid out in a fixed buffer that is
-// handed to the output string when full and at the line's end.
+// handed to the output string when full and at the line's end. Positions
+// skipped by nX become blanks only when text or a field follows them on the
+// line; at a line end they are dropped, as the Fortran runtimes do.
 class LineBuilder {
  public:
   // The buffer is written before it is read, so it is not cleared.
@@ -26,7 +28,19 @@ class LineBuilder {
     }
     return p_;
   }
+  void skip(int n) { skipped_ += static_cast<std::size_t>(n); }
+  // Blanks for the positions skipped so far.
+  void place_skipped() {
+    if (skipped_ == 0) return;
+    blanks(skipped_);
+    skipped_ = 0;
+  }
+  void end_line() {
+    skipped_ = 0;
+    put('\n');
+  }
   void text(std::string_view s) {
+    place_skipped();
     if (s.size() > sizeof buf_) {
       room(sizeof buf_);
       out_.append(s);
@@ -52,6 +66,7 @@ class LineBuilder {
     p_ = q + 1;
   }
   void edit(char edit, int w, int dd, const Value& v) {
+    place_skipped();
     if (edit == 'A' && w == 0) {
       text(v.as_text());
       return;
@@ -86,6 +101,7 @@ class LineBuilder {
   std::string& out_;
   char buf_[2048];
   char* p_ = buf_;
+  std::size_t skipped_ = 0;
 };
 
 }  // namespace
@@ -100,13 +116,18 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
     const Format::Step* const end = first + plan.size();
     for (const Format::Step* st = first;;) {
       if (st == end) {
-        if (k == count || !f.has_edit()) break;
-        line.put('\n');
+        if (k == count) break;
+        if (!f.has_edit()) {
+          line.place_skipped();
+          break;
+        }
+        line.end_line();
         st = first;
         continue;
       }
       if (st->edit == 0) {
         line.text(st->text);
+        line.skip(st->skip);
         ++st;
         continue;
       }
@@ -114,12 +135,12 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
       line.edit(st->edit, st->w, st->d, values[k++]);
       ++st;
     }
-    line.put('\n');
+    line.end_line();
     return;
   }
   auto lit = [&](const std::string& s) { line.text(s); };
-  auto skip = [&](int n) { line.blanks(static_cast<std::size_t>(n)); };
-  auto slash = [&] { line.put('\n'); };
+  auto skip = [&](int n) { line.skip(n); };
+  auto slash = [&] { line.end_line(); };
   Cursor cur(f, lit, skip, slash);
   const bool any_edit = f.has_edit();
   std::size_t k = 0;
@@ -131,16 +152,22 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
     }
     const Format::Desc* d = cur.next();
     if (d == nullptr) {
-      // A format whose repeated part takes no item cannot use the items left.
-      if (k == count || !f.reversion_has_edit()) break;
-      line.put('\n');
+      if (k == count) break;
+      if (!f.reversion_has_edit()) {
+        // A format whose repeated part takes no item cannot use the items
+        // left (the Fortran runtimes refuse such a write): the write ends
+        // here, with the positions skipped so far.
+        line.place_skipped();
+        break;
+      }
+      line.end_line();
       cur.revert(f.reversion());
       continue;
     }
     if (k == count) break;
     line.edit(d->edit, d->w, d->d, values[k++]);
   }
-  line.put('\n');
+  line.end_line();
 }
 
 void write_fmt(int unit, const Format& f, const Value* values, std::size_t count) {

@@ -232,6 +232,7 @@ class Format {
     int w = 0;
     int d = 0;
     std::string text;
+    int skip = 0;   // after the text: positions skipped (nX), blank only if more follows on the line
   };
   const std::vector<Step>& plan() const { return plan_; }
 

@@ -86,6 +86,29 @@ TEST(FormattedWrite, LeftoverItemsWithNoEditToRepeatEndTheWrite) {
   EXPECT_EQ(format_lines(Format("(1X,A,'=',(/1X,2X))"), {"v", 1.0, 2.0}), " v=\n   \n");
 }
 
+// Regression: skipped positions (nX) at the end of a line used to be written
+// as blanks; they become blanks only when text or a field follows them on
+// the line. Expected lines are gfortran's (fortran_groups.golden).
+TEST(FormattedWrite, SkippedPositionsAtALineEndAreNotWritten) {
+  const std::vector<FmtRow> rows = {
+      {"(I3,2(1X,I3))", {std::int32_t{1}}, "  1"},
+      {"(I3,1X)", {std::int32_t{1}}, "  1"},
+      {"(1X)", {}, ""},
+      {"(I3,2X,/,I3)", {std::int32_t{1}, std::int32_t{2}}, "  1\n  2"},
+      {"(I3,3X,'b',2X)", {std::int32_t{1}}, "  1   b"},
+      {"(I3,2X,A)", {std::int32_t{1}, ""}, "  1  "},
+      {"(2X,'',/)", {}, "  \n"},
+      {"(2(1X,2X),I2)", {std::int32_t{5}}, "       5"},
+      {"(' dump [',A,']',3(/5X,3F10.6))", {"BFRM", 0.36, -0.48, 0.8},
+       " dump [BFRM]\n       0.360000 -0.480000  0.800000\n"},
+  };
+  for (const auto& r : rows) {
+    std::string got;
+    kest::format_append(got, Format(r.format), r.values.data(), r.values.size());
+    EXPECT_EQ(bar(got), bar(std::string(r.expected) + "\n")) << r.format;
+  }
+}
+
 TEST(FormattedWrite, BadFormatTextsAreRefusedAtParse) {
   for (const char* bad : {"", "(", "(Q5)", "(F5)", "('abc)", "(I5", "(5G12.5))", "(0I3)"}) {
     EXPECT_THROW(Format f(bad), std::invalid_argument) << bad;
