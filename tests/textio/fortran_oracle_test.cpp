@@ -1,13 +1,22 @@
 // The formatted writer against the Fortran runtime: a small Fortran program,
 // built with gfortran at test time, writes many values under F, E, D, G and I
-// descriptors of many widths; our writer must give the same bytes.
+// descriptors of many widths; our writer must give the same bytes. A second
+// program writes lists under formats with parenthesised groups and repeat
+// counts (the writer's group cursor and the taking up again of a format whose
+// items outlast it); its output is also kept in fortran_groups.golden beside
+// this file, so that the group layouts are still compared where gfortran is
+// missing.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
+#include <vector>
 
 #include "session.hpp"
 #include "textio/textio.hpp"
@@ -117,6 +126,173 @@ TEST(FortranOracle, FormattedWriterMatchesGfortranByteForByte) {
       ADD_FAILURE() << what[i] << ": ours [" << got[i] << "] gfortran [" << expected[i] << "]";
     }
   }
+}
+
+// ---- Formats with groups ------------------------------------------------------
+
+using kest::Value;
+
+struct GroupCase {
+  const char* format;
+  std::vector<Value> values;
+};
+
+std::vector<Value> ints(std::initializer_list<std::int32_t> v) { return {v.begin(), v.end()}; }
+
+// Each format with fewer items than it takes (the write stops at the next
+// data descriptor), exactly as many, and more (the format is taken up again
+// on a new line at its last top-level group, with that group's repeat count,
+// or at its beginning when it has no group).
+std::vector<GroupCase> group_cases() {
+  const char* const two_three = "(2(I4,F8.3),/,3(1X,A4))";
+  const char* const nested = "(1X,2(I3,2(F6.2,'|')),' end')";
+  const char* const rotsho = "(' dump [',A,']',3(/5X,3F10.6))";
+  std::vector<GroupCase> c = {
+      {two_three, {1, 2.5, -3}},
+      {two_three, {1, 2.5, -3, 0.125, "ab", "cdef", "ghijk"}},
+      {two_three, {1, 2.5, -3, 0.125, "ab", "cdef", "ghij", "kl", "mn", "op", "qr"}},
+      {two_three, {12, 1.0 / 3.0, 1234, -99.9996, "A", "B", "C", "D", "E", "F", "G", "H"}},
+      {nested, {1, 1.5}},
+      {nested, {1, 1.5, 2.25, 2, -1.0, 0.5}},
+      {nested, {1, 1.5, 2.25, 2, -1.0, 0.5, 3, 100.0, -0.125, 4, 1e-3}},
+      {"(5G12.5)", {104.0, 0.0, 123456.0, -1234.5, 0.01234, 3.14159265358979, 57.29577951308238, 1e5, 99999.5,
+                    0.1, -2.5e-7}},
+      {"(1X,2F7.2)", {280.12, -25.2, 0.0, 1.005, 99.995}},
+      {"('h',2(' g',I2))", ints({1, 2, 3})},
+      {"('h',2(' g',I2))", ints({1, 2, 3, 4, 5})},
+      {"(I3,2(1X,F5.1))", {1, 2.0, 3.0, 4.0, 5.0, 6.25}},
+      {rotsho, {"BFRM", 1.0, 0.0, 0.0, 0.0, 1.0, 0.0, 0.0, 0.0, 1.0}},
+      {rotsho, {"BFRM", 0.36, -0.48, 0.8}},
+      {"(I2,2(I3,3(I4)))", ints({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20})},
+      {"(' hdr',2(' -'),2(I2))", {}},
+      {"(I3,2(' a',I3))", ints({7})},
+      {"(2(2(I1,1X),'|'))", ints({1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 1})},
+      {"(2(I2),3(F4.1),I3)", {1, 2, 0.5, 1.5, 2.5, 30, 3.5, 4.5, 5.5, 40, 6.5}},
+      {"(A2,2(I2,2(F5.1)),'.')", {"ab", 1, 0.5, 1.5, 2, 2.5, 3.5, 3, 4.5, 5.5, 4, 6.5}},
+      {"(2(G10.3,1X),'|',E11.4,D12.4)", {0.001234, 123.456, -98765.4321, 1e-10, 6.02214076e23}},
+      {"(3(1X,E10.3))", {1.0, -2.0, 3e-5, 4e5, -0.5}},
+      {"(2(I3))", ints({1, 2})},
+      {"(2(I3))", ints({1, 2, 3, 4})},
+      {"(1X,3(A3,'='),I2)", {"a", "b", "c", 4, "d", "e"}},
+      {"(2(I3,/))", ints({1, 2, 3})},
+      {"(I2,/,2(/,I2))", ints({1, 2, 3, 4})},
+      // Skipped positions (nX) turn into blanks only when something follows
+      // them on the line, with and without groups.
+      {"(I3,1X)", ints({1})},
+      {"('a',2X)", {}},
+      {"(1X)", {}},
+      {"(I3,2X,/,I3)", ints({1, 2})},
+      {"(1X,I3)", {}},
+      {"(I3,3X,'b',2X)", ints({1})},
+      {"(I3,2X,A)", {1, ""}},
+      {"(2X,'',/)", {}},
+      {"(I2,3X,1X,I2)", ints({5})},
+      {"(I2,2(3X,1X,I2))", ints({5, 6})},
+      {"(2(1X,2X),I2)", ints({5})},
+      {"(1X,2(2X),/,2(1X,'x'))", {}},
+  };
+  return c;
+}
+
+// A Fortran literal of a value: reals with 17 significant digits and a D
+// exponent (read back exactly), texts quoted.
+std::string fortran_literal(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::int32:
+      return std::to_string(v.as_int());
+    case Value::Kind::text: {
+      std::string t = "'";
+      for (char ch : v.as_text()) t += ch == '\'' ? std::string("''") : std::string(1, ch);
+      return t + "'";
+    }
+    default: {
+      std::string t = shortest(v.as_real());
+      const auto e = t.find('e');
+      return e == std::string::npos ? t + "d0" : t.replace(e, 1, "d");
+    }
+  }
+}
+
+std::string quote_format(const char* f) {
+  std::string t;
+  for (const char* p = f; *p != '\0'; ++p) t += *p == '\'' ? std::string("''") : std::string(1, *p);
+  return t;
+}
+
+// Our output for every case, each after a line "@@ <format>".
+std::string groups_ours(const std::vector<GroupCase>& cases) {
+  std::string out;
+  for (const auto& c : cases) {
+    out += std::string("@@ ") + c.format + "\n";
+    kest::format_append(out, kest::Format(c.format), c.values.data(), c.values.size());
+  }
+  return out;
+}
+
+// gfortran's output for every case in the same shape, or "" when the
+// program could not be built or run.
+std::string groups_gfortran(const std::vector<GroupCase>& cases) {
+  ScratchDir dir;
+  std::ostringstream prog;
+  prog << "program groups\n  implicit none\n  open(20, file='out.txt', status='replace')\n";
+  for (const auto& c : cases) {
+    prog << "  write(20, '(A)') '@@ " << quote_format(c.format) << "'\n";
+    prog << "  write(20, '" << quote_format(c.format) << "')";
+    for (std::size_t i = 0; i < c.values.size(); ++i)
+      prog << (i == 0 ? " &\n    " : ", &\n    ") << fortran_literal(c.values[i]);
+    prog << "\n";
+  }
+  prog << "  close(20)\nend program groups\n";
+  dir.write("groups.f90", prog.str());
+  const std::string cmd = "cd '" + dir.path().string() +
+                          "' && gfortran -O0 -ffree-line-length-none groups.f90 -o groups && ./groups";
+  if (std::system(cmd.c_str()) != 0) return "";
+  return dir.read("out.txt");
+}
+
+std::filesystem::path golden_path() { return std::filesystem::path(__FILE__).parent_path() / "fortran_groups.golden"; }
+
+std::string read_text(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Line-by-line comparison naming the case of each differing line.
+void compare_lines(const std::string& ours, const std::string& theirs, const char* who) {
+  const auto a = kest::testing::lines_of(ours);
+  const auto b = kest::testing::lines_of(theirs);
+  std::string at;
+  int mismatches = 0;
+  for (std::size_t i = 0; i < std::max(a.size(), b.size()) && mismatches < 20; ++i) {
+    const std::string x = i < a.size() ? a[i] : "<none>";
+    const std::string y = i < b.size() ? b[i] : "<none>";
+    if (y.rfind("@@ ", 0) == 0) at = y;
+    if (x != y) {
+      ++mismatches;
+      ADD_FAILURE() << at << " line " << i + 1 << ": ours [" << x << "|] " << who << " [" << y << "|]";
+    }
+  }
+  EXPECT_EQ(ours, theirs) << "the outputs differ (line ends included)";
+}
+
+// With gfortran the writer is compared with it live, and the golden file
+// must hold exactly what gfortran wrote (set KEST_FORTRAN_GOLDEN_OUT to a
+// path to have gfortran's output written there, to renew the file); without
+// gfortran the writer is compared with the golden file.
+TEST(FortranOracle, GroupsAndRepeatsMatchGfortranByteForByte) {
+  const auto cases = group_cases();
+  const std::string ours = groups_ours(cases);
+  const std::string golden = read_text(golden_path());
+  ASSERT_FALSE(golden.empty()) << "missing " << golden_path();
+  if (!have_gfortran()) {
+    compare_lines(ours, golden, "golden file");
+    return;
+  }
+  const std::string theirs = groups_gfortran(cases);
+  ASSERT_FALSE(theirs.empty()) << "the Fortran program did not build or run";
+  if (const char* out = std::getenv("KEST_FORTRAN_GOLDEN_OUT")) std::ofstream(out, std::ios::binary) << theirs;
+  compare_lines(ours, theirs, "gfortran");
+  EXPECT_EQ(golden, theirs) << "fortran_groups.golden no longer holds what gfortran writes";
 }
 
 }  // namespace
