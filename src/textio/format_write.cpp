@@ -31,7 +31,9 @@ class LineBuilder {
   void skip(int n) { skipped_ += static_cast<std::size_t>(n); }
   // Blanks for the positions skipped so far.
   void place_skipped() {
-    if (skipped_ == 0) return;
+    if (skipped_ != 0) [[unlikely]] place_skipped_now();
+  }
+  [[gnu::noinline]] void place_skipped_now() {
     blanks(skipped_);
     skipped_ = 0;
   }
