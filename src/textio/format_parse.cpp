@@ -204,9 +204,18 @@ Format::Format(std::string_view text) {
           st.text += '\n';
           break;
         }
-        case Op::edit:
-          for (int r = 0; r < d.n; ++r) plan_.push_back({d.edit, d.w, d.d, {}, 0});
+        case Op::edit: {
+          // Positions skipped just before an edit are blanks exactly when the
+          // edit is made: they go with it, and a text step left empty goes.
+          int lead = 0;
+          if (!plan_.empty() && plan_.back().edit == 0) {
+            lead = plan_.back().skip;
+            plan_.back().skip = 0;
+            if (plan_.back().text.empty()) plan_.pop_back();
+          }
+          for (int r = 0; r < d.n; ++r) plan_.push_back({d.edit, d.w, d.d, {}, 0, r == 0 ? lead : 0});
           break;
+        }
         default:
           break;
       }

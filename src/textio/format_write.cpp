@@ -134,6 +134,7 @@ void format_append(std::string& out, const Format& f, const Value* values, std::
         continue;
       }
       if (k == count) break;
+      if (st->lead != 0) line.blanks(static_cast<std::size_t>(st->lead));
       line.edit(st->edit, st->w, st->d, values[k++]);
       ++st;
     }

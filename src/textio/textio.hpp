@@ -233,6 +233,7 @@ class Format {
     int d = 0;
     std::string text;
     int skip = 0;   // after the text: positions skipped (nX), blank only if more follows on the line
+    int lead = 0;   // before an edit: positions skipped (nX), blank when the edit is made
   };
   const std::vector<Step>& plan() const { return plan_; }
 
