@@ -3,13 +3,17 @@
 // pole.
 
 #include <algorithm>
-#include <cfloat>
 #include <cmath>
 
 #include "elements/kelements.hpp"
 #include "math/kmath.hpp"
 
 namespace kest {
+
+namespace {
+// A pole closer than this to the orbit normal (radians) is taken as on it.
+constexpr double POLE_ON_NORMAL = 1e-6;
+}  // namespace
 
 BodyFrame body_frame(const FrameInput& in) {
   BodyFrame f;
@@ -29,9 +33,10 @@ BodyFrame body_frame(const FrameInput& in) {
   rotvec(FARM, f.ZBAXU, f.ZBFXU);
   vcross(f.ZBFXU, ZUNIT, f.QV);
   const double qv2 = f.QV(1) * f.QV(1) + f.QV(2) * f.QV(2) + f.QV(3) * f.QV(3);
-  if (qv2 < DBL_MIN) {
-    // Pole along the orbit normal: every direction in the orbit plane is on
-    // the equator, so the equinox is undefined. Perihelion serves as x.
+  if (qv2 < POLE_ON_NORMAL * POLE_ON_NORMAL) {
+    // Pole along the orbit normal, within 1e-6 radian: every direction in
+    // the orbit plane is (nearly) on the equator, so the equinox is
+    // undefined, or only rounding noise. Perihelion serves as x.
     f.pole_on_normal = true;
     f.XBFXU = Vec3{{1.0, 0.0, 0.0}};
   } else {

@@ -226,8 +226,9 @@ struct BodyFrame {
 };
 
 // Orbit matrix, obliquity, body frame and equinox angle of a body.
-// 1. A pole along the orbit normal leaves the equinox undefined: the
-//    perihelion direction serves as x and pole_on_normal is set.
+// 1. A pole along the orbit normal (within 1e-6 radian) leaves the equinox
+//    undefined: the perihelion direction serves as x and pole_on_normal is
+//    set.
 // 2. Rounding may carry the dot product of the two unit vectors just past
 //    +-1; the obliquity is taken of the value held within [-1, 1].
 BodyFrame body_frame(const FrameInput& in);
@@ -291,13 +292,17 @@ inline constexpr Vec3 ZUNIT = {{0.0, 0.0, 1.0}};
 // Notes:
 // 1. End of keyboard input at any prompt returns without touching KESTCM
 //    (except TC once its prompt is answered); a code of 0 or less quits; a
-//    code above 6 is refused and the source prompt is asked again.
-// 2. A reader failure is not seen here: the frames are derived from whatever
-//    KESTCM then holds.
+//    code above 6 is refused and the source prompt is asked again; so is an
+//    item number below 1 at the item prompt.
+// 2. After a reader failure the record, TITLE and the kept answers are
+//    given back as they were when the call began, " Set-up failed: the
+//    state is unchanged" is written to IOS (for a satellite name not found,
+//    with the satellites the spin-axis table lists for the planet), and the
+//    call returns false. Otherwise it returns true.
 // 3. A pole along the orbit normal leaves the equinox undefined: a message
 //    says so and the perihelion direction serves as the body frame's x axis.
 // 4. An orbit with eccentricity 1 or more gets one message that no
 //    ephemerides are available for it.
-void kestig(FixedText<25>& TITLE);
+bool kestig(FixedText<25>& TITLE);
 
 }  // namespace kest

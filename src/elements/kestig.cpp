@@ -3,6 +3,7 @@
 // debug prints of the orbit matrix, the pole and the body frame.
 
 #include <cstdint>
+#include <string>
 
 #include "elements/kelements.hpp"
 #include "kestel_kinds.hpp"
@@ -44,8 +45,15 @@ Dialogue ask_body(KestigKept& w, std::int32_t& K) {
       write_free(C.IOS, {"Source code", w.INCODE, " names no table file; give 1 to 6, or 0 to quit"});
       w.INCODE = previous;
     }
-    if (ask(C.IOK, [&] { write_free(C.IOS, {" ?* WHICH item in file."}); }, {w.IPLAN}) == ReadStatus::end_of_file)
-      return Dialogue::quit;
+    for (;;) {
+      const std::int32_t previous = w.IPLAN;
+      if (ask(C.IOK, [&] { write_free(C.IOS, {" ?* WHICH item in file."}); }, {w.IPLAN}) == ReadStatus::end_of_file)
+        return Dialogue::quit;
+      if (w.IPLAN >= 1) break;
+      // Items are counted from 1; a later slash keeps the last accepted item.
+      write_free(C.IOS, {"No item", w.IPLAN, ": items are counted from 1"});
+      w.IPLAN = previous;
+    }
     if (w.INCODE == 1 && ask(C.IOK, [&] { write_fmt(C.IOS, epoch, {}); }, {C.TC}) == ReadStatus::end_of_file)
       return Dialogue::quit;
     K = 0;
@@ -56,17 +64,48 @@ Dialogue ask_body(KestigKept& w, std::int32_t& K) {
   }
 }
 
+// After a satellite name the spin-axis table does not list below the
+// planet's line: the satellites it lists for that planet.
+void name_satellites(std::int32_t planet_item) {
+  std::string names;
+  std::string planet;
+  for (const BodyEntry& b : list_bodies(TableSet{})) {
+    if (b.table == 1 && b.item == planet_item) planet = b.name;
+    if (b.table == 2 && b.planet_item == planet_item) names += " " + b.name;
+  }
+  if (planet.empty()) return;
+  if (names.empty()) {
+    write_free(KESTCM.IOS, {"spinaxis.tab lists no satellites of ", planet});
+  } else {
+    write_free(KESTCM.IOS, {"Satellites of ", planet, " in spinaxis.tab:", names});
+  }
+}
+
 }  // namespace
 
-void kestig(FixedText<25>& TITLE) {
+bool kestig(FixedText<25>& TITLE) {
   KestigKept& w = kestig_kept;
   KestCommon& C = KESTCM;
+  // What a failed set-up gives back: the state as it was when option 1 began.
+  const KestigKept kept_before = w;
+  const KestCommon record_before = C;
+  const FixedText<25> title_before = TITLE;
   std::int32_t K = 0;  // debug-print flags
-  if (ask_body(w, K) == Dialogue::quit) return;
+  if (ask_body(w, K) == Dialogue::quit) return true;
 
   C.KDEBUG = static_cast<double>(static_cast<float>(K));
   kestel(C.IOP, C.IOD, w.INCODE, w.IPLAN, C.TC, C.ODE, C.CLIN, C.ARGP, C.ECC, w.PERIOD, C.SJA, C.SIDAY, C.ZBAB,
          C.ZBAA, C.TJP, TITLE);
+  if (kestel_ierr() != 0) {
+    const bool satellite_missing = w.INCODE == 1 && kestel_ierr() == 4 && kestel_kept().IGO == 2;
+    const std::int32_t planet_item = w.IPLAN;
+    w = kept_before;
+    C = record_before;
+    TITLE = title_before;
+    write_free(C.IOS, {"Set-up failed: the state is unchanged"});
+    if (satellite_missing) name_satellites(planet_item);
+    return false;
+  }
   C.OPERIOD = w.PERIOD;
   write_free(C.IOS, {TITLE});
   write_free(C.IOP, {" INPUT FILE WAS: ", TITLE});
@@ -113,6 +152,7 @@ void kestig(FixedText<25>& TITLE) {
     rotest(C.BFRM, det_dev, norm_dev);
     write_free(C.IOP, {"ROTEST der and dev=", det_dev, norm_dev});
   }
+  return true;
 }
 
 void reset_element_dialogue() {

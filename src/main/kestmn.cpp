@@ -18,6 +18,7 @@ struct KestmnWork {
   FixedText<25> TITLE;   // object title shared by the options
   double DER = 0.0;      // determinant deviation of BFRM (option 5)
   double DEV = 0.0;      // norm deviation of BFRM (option 5)
+  bool failed = false;   // some work of the run failed: the exit status is 1
 };
 KestmnWork kestmn_work;
 
@@ -30,6 +31,7 @@ void open_print_file() {
     write_free(KESTCM.IOS, {"Cannot open print file kest.prt: ", why});
     write_free(KESTCM.IOS, {"Printed output goes to the terminal instead."});
     KESTCM.IOP = KESTCM.IOS;
+    kestmn_work.failed = true;
   }
 }
 
@@ -42,7 +44,7 @@ int finish() {
     flush_all();
     return 1;
   }
-  return 0;
+  return kestmn_work.failed ? 1 : 0;
 }
 
 }  // namespace
@@ -82,13 +84,13 @@ int kestmn() {
 
     switch (w.KODE) {
       case 1:
-        kestig(w.TITLE);
+        if (!kestig(w.TITLE)) w.failed = true;
         break;
       case 2:
-        kestio(w.TITLE);
+        if (!kestio(w.TITLE)) w.failed = true;
         break;
       case 3:
-        ephemr();
+        if (!ephemr()) w.failed = true;
         break;
       case 4:
         write_free(KESTCM.IOP, {"Object = ", w.TITLE});

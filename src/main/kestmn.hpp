@@ -13,9 +13,11 @@ namespace kest {
 // ---- Driver -------------------------------------------------------------------
 
 // The interactive run on the keyboard (unit 5) and the screen (unit 6).
-// Returns the exit status: 0 at every normal end (an option code below 1,
-// or the end of keyboard input at a driver prompt); 1 only when the print
-// file could not be written completely.
+// Returns the exit status at the end of the run (an option code below 1, or
+// the end of keyboard input at a driver prompt): 1 when some work of the run
+// failed (a set-up from the tables, a save or restore that saved or restored
+// nothing, an ephemeris refused for its state, or the print file, which
+// could not be opened or written completely), otherwise 0.
 int kestmn();
 
 // Bring the state record, every routine's kept working variables and the

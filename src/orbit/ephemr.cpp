@@ -1,7 +1,9 @@
 // The ephemeris table of menu option 3.
 #include <cmath>
 #include <cstdint>
+#include <string>
 
+#include "math/kmath.hpp"
 #include "record/kestcm.hpp"
 #include "orbit/korbit.hpp"
 #include "time/ktime.hpp"
@@ -11,12 +13,27 @@ namespace kest {
 
 namespace {
 
-// A state that holds an elliptic orbit: a finite, nonzero period, a positive
-// semi-major axis and an eccentricity in [0, 1).
-bool usable_orbit() {
+// What makes the state unusable for a table, or "" when it holds an
+// elliptic orbit and a proper body frame: positions 1 to 30 all finite, a
+// positive period and semi-major axis, an eccentricity in [0, 1), and BFRM
+// a rotation to 1e-5 (seven digits of an ASCII state file pass).
+std::string state_fault() {
   const KestCommon& c = KESTCM;
-  return std::isfinite(c.OPERIOD) && c.OPERIOD != 0.0 && c.SJA > 0.0 && std::isfinite(c.SJA) && c.ECC >= 0.0 &&
-         c.ECC < 1.0;
+  for (int k = 1; k <= NSAVED; ++k) {
+    if (!std::isfinite(c.pos(k))) {
+      const std::string_view label = TI1[static_cast<std::size_t>(k - 1)];
+      // Position 20 holds the debug flags, listed under a second "BLIP".
+      const std::string name = k == 20 ? "KDEBUG" : std::string(label.substr(0, label.find(' ')));
+      return name + " is not a finite number";
+    }
+  }
+  if (!(c.OPERIOD > 0.0)) return "OPERIOD is not above 0";
+  if (!(c.SJA > 0.0)) return "SJA is not above 0";
+  if (!(c.ECC >= 0.0 && c.ECC < 1.0)) return "ECC is not in [0, 1)";
+  double det_dev = 0.0, norm_dev = 0.0;
+  rotest(c.BFRM, det_dev, norm_dev);
+  if (!(det_dev <= 1e-5 && norm_dev <= 1e-5)) return "BFRM is not a rotation";
+  return {};
 }
 
 // Working values of the table, kept between calls so that an answer cut
@@ -35,7 +52,8 @@ EphemrWork ephemr_work;
 
 void reset_ephemeris_dialogue() { ephemr_work = EphemrWork{}; }
 
-void ephemr() {
+bool ephemr() {
+  bool refused = false;
   static const Format page{"('1')"};
   static const Format stamp{"(1X,A,4X,A)"};
   static const Format params{"(' N2=',I4,' DJUL=',F10.2,' DELJUL=',F8.2,'  ORBPER=',F10.4,' ORB0=',F12.4)"};
@@ -54,8 +72,10 @@ void ephemr() {
           write_free(6, {"?* #TIMES, Date1 as MJD, DEL. days"});
         },
         {w.N2, w.DJUL, w.DELJUL});
-    if (st1 == ReadStatus::end_of_file || w.N2 == 0) return;
-    if (w.N2 > 0 && !usable_orbit()) {
+    if (st1 == ReadStatus::end_of_file || w.N2 == 0) return !refused;
+    if (const std::string fault = w.N2 > 0 ? state_fault() : std::string(); !fault.empty()) {
+      write_free(6, {"The state cannot give ephemerides: ", fault});
+      refused = true;
       write_free(6, {"No elliptic orbit is set up: choose option 1 (element tables) or option 2 (restore a state)"});
       write_free(6, {"before asking for ephemerides."});
       continue;
@@ -70,7 +90,7 @@ void ephemr() {
           write_free(6, {"  ZERO PERIOD; JD0 IGNORED."});
         },
         {w.ORBPER, w.ORB0, w.TITLE});
-    if (st2 == ReadStatus::end_of_file) return;
+    if (st2 == ReadStatus::end_of_file) return !refused;
 
     const std::int32_t IOP = KESTCM.IOP;
     write_fmt(IOP, page, {});
@@ -82,8 +102,11 @@ void ephemr() {
     for (std::int32_t I = 1; I <= w.N2; ++I) {
       double DJU5 = static_cast<double>(I - 1) * w.DELJUL + w.DJUL;
       double SUBS = 0.0, SDEC = 0.0, DAU = 0.0;
-      kestit(1, DJU5, SUBS, SDEC, DAU);
       const auto DJU4 = static_cast<float>(DJU5);
+      // The calendar takes a date from 1220000 on as a full Julian date; the
+      // geometry then takes the same instant as days from J2000.0.
+      double TMJD = DJU4 < FULL_JD_FROM ? DJU5 : DJU5 - DJBASE;
+      kestit(1, TMJD, SUBS, SDEC, DAU);
       std::int32_t IYEAR = 0, IMON = 0, IDAY = 0, IDATE = 0;
       float FDAY = 0.0F;
       FixedText<3> MONTH, WDAY;

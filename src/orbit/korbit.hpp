@@ -154,9 +154,13 @@ void spcrev(float period, float epoch, float date, float& rev);
 // spacecraft orbit, and prints a paged table of date, revolution number,
 // heliocentric distance, Ls, subsolar latitude, day number, weekday and day
 // of the year on the print unit; then asks again, until no dates are asked
-// for or the keyboard input ends. Refuses, with a message, to tabulate a
-// state that holds no elliptic orbit.
-void ephemr();
+// for or the keyboard input ends. Refuses, with a message naming the field
+// at fault, to tabulate a state that holds no elliptic orbit or no proper
+// body frame (positions 1 to 30 not all finite, OPERIOD not above 0, BFRM
+// not a rotation to 1e-5). A date from 1220000 on is a full Julian date for
+// the calendar columns and for the geometry alike.
+// Returns false when a table was refused for its state.
+bool ephemr();
 
 // Bring the ephemeris dialogue's kept answers back to their state at start.
 void reset_ephemeris_dialogue();

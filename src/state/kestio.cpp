@@ -54,7 +54,9 @@ class Fd {
 
 // One message on the screen naming the file and why nothing was restored
 // or saved.
+int failures = 0;  // reports of the current kestio call
 void report(bool restore, std::string_view name, std::string_view why) {
+  ++failures;
   write_free(KESTCM.IOS, {restore ? "KESTIO: nothing restored from " : "KESTIO: nothing saved to ",
                           name, ": ", why});
 }
@@ -365,26 +367,28 @@ struct CloseDataUnit {
 
 }  // namespace
 
-void kestio(FixedText<25>& TITLE) {
+bool kestio(FixedText<25>& TITLE) {
   const CloseDataUnit closer;
+  failures = 0;
 
   // The operation is asked until it is positive.
   std::int32_t IO = 0;
   do {
     const auto question = [] { write_free(KESTCM.IOS, {" ?* 1=READ FROM FILE  2=SAVE NEW RECORD"}); };
-    if (ask(KESTCM.IOK, question, {IO}) == ReadStatus::end_of_file) return;
+    if (ask(KESTCM.IOK, question, {IO}) == ReadStatus::end_of_file) return true;
   } while (IO <= 0);
   const bool restore = IO == 1;
 
   std::int32_t ITYPE = 0;
   const auto kind = [] { write_free(KESTCM.IOS, {" ?* 1=BINARY (UNFORMATTED)   2=ASCII (FORMATTED)"}); };
-  if (ask(KESTCM.IOK, kind, {ITYPE}) == ReadStatus::end_of_file) return;
+  if (ask(KESTCM.IOK, kind, {ITYPE}) == ReadStatus::end_of_file) return true;
 
   if (ITYPE >= 2) {
     ascii_file(restore, TITLE);
   } else {
     binary_file(restore, TITLE);
   }
+  return failures == 0;
 }
 
 }  // namespace kest

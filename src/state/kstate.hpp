@@ -53,6 +53,8 @@ inline constexpr std::string_view STATE_BODY = "(5G15.7)";
 // 3. End of keyboard input at any question returns with nothing changed
 //    ("KESTCM.DAT" is still created when the binary kind was chosen).
 // 4. The data unit IOD is closed on every return.
-void kestio(FixedText<25>& TITLE);
+// 5. Returns false when a save or restore was asked for and nothing was
+//    saved or restored; true otherwise (end of input included).
+bool kestio(FixedText<25>& TITLE);
 
 }  // namespace kest

@@ -68,7 +68,8 @@ TEST_F(Kestig, Prompts) {
 
 // Which prompts a script meets, whether the reader is reached, and what
 // stays in KESTCM. Tables are absent: the reader fails at once, which is
-// enough to see that it was called.
+// enough to see that it was called; the failed set-up then gives the state
+// back as it was, the epoch included.
 TEST_F(Kestig, Dialogue) {
   struct Row {
     const char* name;
@@ -87,10 +88,10 @@ TEST_F(Kestig, Dialogue) {
       {"end at debug keeps TC", "1\n4\n0.5\n", 1, 1, 1, 1, false, 0.5, 0},
       {"minor: no epoch", "3\n12\n0\n", 1, 1, 0, 1, true, 0.0, 0},
       {"comet: no epoch", "5\n1\n0\n", 1, 1, 0, 1, true, 0.0, 0},
-      {"planet", "1\n4\n-0.25\n0\n", 1, 1, 1, 1, true, -0.25, 0},
+      {"planet", "1\n4\n-0.25\n0\n", 1, 1, 1, 1, true, 0.0, 0},
       {"source letter", "x\n3\n1\n0\n", 2, 1, 0, 1, true, 0.0, 0},
       {"item not integer", "3\n1.5\n2\n0\n", 1, 2, 0, 1, true, 0.0, 0},
-      {"epoch word", "1\n1\nnow\n1.0\n0\n", 1, 1, 2, 1, true, 1.0, 0},
+      {"epoch word", "1\n1\nnow\n1.0\n0\n", 1, 1, 2, 1, true, 0.0, 0},
       {"debug word restarts", "3\n1\nx\n5\n2\n0\n", 2, 2, 0, 2, true, 0.0, 0},
       {"code 7 refused", "7\n3\n1\n0\n", 2, 1, 0, 1, true, 0.0, 1},
       {"code 99 then end", "99\n", 2, 0, 0, 0, false, 0.0, 1},
@@ -109,7 +110,8 @@ TEST_F(Kestig, Dialogue) {
     EXPECT_EQ(count(kEpoch), r.epoch);
     EXPECT_EQ(count(kDebug), r.debug);
     EXPECT_EQ(count("Entering KESTEL"), r.reads ? 1 : 0);
-    EXPECT_EQ(KESTCM.PLANUM != 0.0, r.reads);
+    EXPECT_EQ(count("Set-up failed: the state is unchanged"), r.reads ? 1 : 0);
+    EXPECT_EQ(KESTCM.PLANUM, 0.0);
     EXPECT_EQ(KESTCM.TC, r.tc);
     EXPECT_EQ(count("names no table file"), r.refusals);
     EXPECT_TRUE(r.reads || print().empty());
@@ -118,6 +120,7 @@ TEST_F(Kestig, Dialogue) {
 
 // After a refusal the last accepted source is kept for a lone slash.
 TEST_F(Kestig, RefusalKeepsPreviousSource) {
+  comet("90", "0", "0", "0.5", "0 90");
   run("5\n1\n0\n");
   clear_output();
   run("8\n/\n1\n0\n");
@@ -127,8 +130,20 @@ TEST_F(Kestig, RefusalKeepsPreviousSource) {
 }
 
 // PLANUM and KDEBUG are formed in single precision: exact below 2^24, the
-// nearest float above (16777517 lies halfway and rounds to even).
+// nearest float above (16777217 rounds to 16777216). An item number that
+// large lies beyond any table, so its set-up fails and leaves both as they
+// were.
 TEST_F(Kestig, Codes) {
+  std::vector<std::string> minor = {"C_END"};
+  for (int i = 0; i < 12; ++i)
+    for (const char* l : {"--", "M", "2451545.0", "1", "0.1", "1", "1", "1", "1", "0", "90", "0", "1"})
+      minor.push_back(l);
+  table("minor.tab", minor);
+  table("planelem.tab", {"C_END", "P 1 0.1 1 1 1 1", "r 0 0 0 0 0 0", "P 1 0.1 1 1 1 1", "r 0 0 0 0 0 0",
+                         "P 1 0.1 1 1 1 1", "r 0 0 0 0 0 0", "P 1 0.1 1 1 1 1", "r 0 0 0 0 0 0"});
+  table("spinaxis.tab", {"C_END", "P 0 0 90 0 0 360", "P 0 0 90 0 0 360", "P 0 0 90 0 0 360", "P 0 0 90 0 0 360",
+                         "P 0 0 90 0 0 360", "P 0 0 90 0 0 360", "X 0 0 90 0 0 360"});
+  table("exoplan.tab", {"C_END", "EXO1", "X", "5", "10", "2451545", "0.05", "4", "0.01", "10", "58", "100"});
   struct Row {
     const char* keys;
     double planum;
@@ -139,7 +154,8 @@ TEST_F(Kestig, Codes) {
       {"1\n4\n0\n5\n", 104.0, 5.0},
       {"6\n1\n2\n", 601.0, 2.0},
       {"2\n7\n0\n", 207.0, 0.0},
-      {"3\n16777217\n16777217\n", 16777516.0, 16777216.0},
+      {"3\n1\n16777217\n", 301.0, 16777216.0},
+      {"3\n16777217\n0\n", 301.0, 16777216.0},  // beyond the table: nothing changes
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.keys);
@@ -373,7 +389,7 @@ TEST_F(Kestig, ReaderFailureKeepsPreviousBody) {
   clear_output();
   run("3\n2\n0\n");  // no minor.tab
   EXPECT_EQ(count("Reason: opening table file"), 1);
-  EXPECT_EQ(KESTCM.PLANUM, 302.0);
+  EXPECT_EQ(KESTCM.PLANUM, before.PLANUM);  // a failed set-up changes nothing
   EXPECT_EQ(KESTCM.OPERIOD, before.OPERIOD);
   EXPECT_EQ(KESTCM.ODE, before.ODE);
   EXPECT_EQ(KESTCM.TJP, before.TJP);

@@ -1,6 +1,7 @@
 // Hostile keyboards: every script cut short at every line, very long and
 // binary lines, floods of bad answers and out-of-range numbers. Each run must
-// end by itself with status 0 and leave the state files undamaged.
+// end by itself, with status 0, or 1 when some of its work failed, and leave
+// the state files undamaged.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -31,6 +32,11 @@ const std::vector<std::string> kScript = {
     "2", "1", "2", "'state.mat'",              // ASCII restore
     "3", "20 8766 1.5", "-1 0 'with MGS'", "0 0 0",
     "4", "5", "0"};
+
+// The ASCII restore reads the first record of state.mat, which holds two
+// lines of earlier text and no record: it fails, and from then on the run's
+// exit status is 1.
+const std::size_t kFailedRestoreLine = 44;
 
 class Hostile : public ::testing::Test {
  protected:
@@ -78,7 +84,8 @@ TEST_F(Hostile, EveryScriptCutShortAtEveryLineEndsCleanly) {
     std::string input;
     for (std::size_t i = 0; i < n; ++i) input += kScript[i] + "\n";
     const auto r = run(input, 20);
-    EXPECT_EQ(r.status, 0) << "script cut after " << n << " lines";
+    ASSERT_EQ(kScript[kFailedRestoreLine], "'state.mat'");
+    EXPECT_EQ(r.status, n > kFailedRestoreLine ? 1 : 0) << "script cut after " << n << " lines";
     expect_files_intact(r.prt, "script cut after " + std::to_string(n) + " lines");
   }
 }
@@ -97,7 +104,7 @@ TEST_F(Hostile, LongBinaryLinesFloodsAndHugeNumbersAtEveryPrompt) {
       std::string input;
       for (std::size_t i = 0; i < kScript.size(); ++i) input += (i == at ? bad : kScript[i]) + "\n";
       const auto r = run(input, 30);
-      EXPECT_EQ(r.status, 0) << "hostile answer at line " << at;
+      EXPECT_TRUE(r.status == 0 || r.status == 1) << "hostile answer at line " << at << ": " << r.status;
       expect_files_intact(r.prt, "hostile answer at line " + std::to_string(at));
     }
   }
