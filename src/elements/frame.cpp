@@ -37,8 +37,15 @@ BodyFrame body_frame(const FrameInput& in) {
     // Pole along the orbit normal, within 1e-6 radian: every direction in
     // the orbit plane is (nearly) on the equator, so the equinox is
     // undefined, or only rounding noise. Perihelion serves as x.
+    // Perihelion is taken square to the pole, so that the frame stays a
+    // rotation when the pole is near the normal rather than on it.
     f.pole_on_normal = true;
-    f.XBFXU = Vec3{{1.0, 0.0, 0.0}};
+    const Vec3 perihelion = {{1.0, 0.0, 0.0}};
+    Vec3 along;
+    vscale(f.ZBFXU(1), f.ZBFXU, along);
+    Vec3 square;
+    vsub(perihelion, along, square);
+    vnorm(square, f.XBFXU);
   } else {
     vnorm(f.QV, f.XBFXU);
   }

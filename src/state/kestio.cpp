@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -223,7 +225,6 @@ bool header_number(std::string_view field, const Format& f) {
 // Step 8: read the first record of the named file into temporaries and take
 // it over only when all of it was read.
 bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
-  const std::int32_t IOD = KESTCM.IOD;
   struct stat sb {};
   if (::stat(name.c_str(), &sb) != 0) {
     report(true, name, errtext(errno));
@@ -238,10 +239,18 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
     return false;
   }
   std::string why;
-  if (!open_unit(IOD, name, OpenStatus::old_file, Access::sequential, Direction::read, &why)) {
+  const std::unique_ptr<LineSource> src = open_source(name, &why);
+  if (!src) {
     report(true, name, why);
     return false;
   }
+  // One line of the record, read as the given format.
+  std::string line;
+  const auto read_line = [&](const Format& f, std::initializer_list<Item> items) {
+    if (!src->next_line(line)) return ReadStatus::end_of_file;
+    const auto one = string_source(line + '\n');  // an empty line is a line too
+    return read_fmt_lines(*one, f, items.begin(), items.size());
+  };
 
   // Columns 16-35 the run stamp, 47-51 PLANUM, 52-59 TC, 61-69 the title.
   static const Format header_in{STATE_HEADER_IN};
@@ -251,7 +260,7 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
   FixedText<5> planum;
   FixedText<8> tc;
   FixedText<9> title;
-  ReadStatus st = read_fmt(IOD, header_in, {runtime, planum, tc, title});
+  ReadStatus st = read_line(header_in, {runtime, planum, tc, title});
   if (st == ReadStatus::end_of_file) {
     report(true, name, "the file is empty");
     return false;
@@ -265,7 +274,7 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
   std::array<double, NSAVED> v{};
   for (std::size_t k = 0; k < 6; ++k) {
     double* p = v.data() + 5 * k;
-    st = read_fmt(IOD, body_format(), {p[0], p[1], p[2], p[3], p[4]});
+    st = read_line(body_format(), {p[0], p[1], p[2], p[3], p[4]});
     if (st == ReadStatus::end_of_file) {
       report(true, name,
              "the file ends after line " + std::to_string(k + 1) + " of the 7 lines of a record");
@@ -273,6 +282,12 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
     }
     if (st != ReadStatus::ok) {
       report(true, name, "a field in line " + std::to_string(k + 2) + " is not a number");
+      return false;
+    }
+    // A blank line would read as five zeros, and every later value would be
+    // taken from the wrong line.
+    if (line.find_first_not_of(" \t") == std::string::npos) {
+      report(true, name, "line " + std::to_string(k + 2) + " of the record is blank");
       return false;
     }
   }
@@ -283,10 +298,34 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
   return true;
 }
 
+// Whether a file name names one of the program's own files, which a text
+// record would damage: the open print file, or the binary state file.
+const char* own_file(const std::string& name) {
+  namespace fs = std::filesystem;
+  const auto resolved = [](const fs::path& p, std::error_code& e) {
+    const fs::path a = fs::absolute(p, e);
+    return e ? fs::path() : fs::weakly_canonical(a, e);
+  };
+  std::error_code ec;
+  const fs::path path = resolved(name, ec);
+  if (ec) return nullptr;
+  const auto same = [&](const char* other) {
+    std::error_code e;
+    return resolved(other, e) == path && !e;
+  };
+  if (KESTCM.IOP != KESTCM.IOS && same("kest.prt")) return "it is the open print file kest.prt";
+  if (same(BINFILE)) return "it is the binary state file KESTCM.DAT";
+  return nullptr;
+}
+
 // Step 9: append one seven-line record with a single write. A record that
 // could not be written whole is cut off again, so the earlier records stay
 // as they were.
 bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
+  if (const char* own = own_file(name)) {
+    report(false, name, own);
+    return false;
+  }
   bool readable = true;
   Fd fd(::open(name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
   if (fd.get() < 0 && errno == EACCES) {

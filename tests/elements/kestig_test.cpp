@@ -347,6 +347,32 @@ TEST_F(Kestig, PoleAlongOrbitNormal) {
   EXPECT_EQ(KESTCM.BFRM(1, 1), 1.0);
 }
 
+// A pole within 1e-6 radian of the orbit normal is on it: the equinox is
+// only rounding noise there, so perihelion serves as x (TAV = 0). Just
+// outside, the equinox is taken from the pole as usual.
+TEST_F(Kestig, PoleWithinOneMicroradianOfTheNormal) {
+  struct Row {
+    const char* dec;  // pole declination, degrees; the orbit normal is at 90
+    bool on_normal;
+  };
+  const Row rows[] = {{"89.99999999999991", true}, {"89.99999", true}, {"89.99995", true}, {"89.9999", false}, {"89.99", false}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.dec);
+    clear_output();
+    comet("0", "0", "-23.43927946732936", "0.5", std::string("30 ") + r.dec);
+    run("5\n1\n0\n");
+    EXPECT_EQ(count("equinox undefined"), r.on_normal ? 1 : 0);
+    // On the normal: perihelion at Ls = 180 to rounding, not to the noise
+    // of a direction taken from a cross product of 1e-7.
+    if (r.on_normal) {
+      EXPECT_NEAR(KESTCM.TAV, 0.0, 1e-12);
+    } else {
+      EXPECT_GT(std::fabs(KESTCM.TAV), 1e-3);
+    }
+    expect_rotation(KESTCM.BFRM);
+  }
+}
+
 // Pole and orbit normal parallel to the last bit: the unit vectors' dot
 // product rounds to 1.0000000000000002 (found by replaying the frame
 // arithmetic in Python); the obliquity is 0, not NaN.

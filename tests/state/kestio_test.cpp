@@ -378,9 +378,18 @@ TEST_F(Kestio, HeaderAsterisksStillRestore) {
 // body, 1 for PLANUM, 5 for TC); blank fields and short lines read as 0.
 TEST_F(Kestio, HandEditedFile) {
   const auto field = [](const std::string& t) { return std::string(15 - t.size(), ' ') + t; };
-  spit("hand.mat", "KEST:2014jun10 2024 Jan  5 10:20:30 IPLAN,TC=  1040   50000 Venus\n" + field("104") +
-                       field("5") + field("5") + field("1.e-3") + field("") + "\n\n\n\n\n" +
-                       std::string(60, ' ') + "-12.5E1\n");
+  const std::string header = "KEST:2014jun10 2024 Jan  5 10:20:30 IPLAN,TC=  1040   50000 Venus\n";
+  const std::string first = field("104") + field("5") + field("5") + field("1.e-3") + field("") + "\n";
+  const std::string last = std::string(60, ' ') + "-12.5E1\n";
+  // Blank lines in the body would read as zeros and shift every later value
+  // onto the wrong line: such a record is refused whole.
+  spit("blank.mat", header + first + "\n\n\n\n" + last);
+  run("1\n2\nblank.mat\n");
+  EXPECT_NE(screen_.find("KESTIO: nothing restored from blank.mat: line 3 of the record is blank"), std::string::npos);
+  EXPECT_EQ(KESTCM.PLANUM, 0.0);
+  EXPECT_EQ(title_, FixedText<25>{});
+  // Short lines read as if padded with blanks.
+  spit("hand.mat", header + first + field("0") + "\n" + field("0") + "\n" + field("0") + "\n" + field("0") + "\n" + last);
   run("1\n2\nhand.mat\n");
   EXPECT_EQ(KESTCM.PLANUM, 104e-7);
   EXPECT_EQ(KESTCM.TC, 5e-7);
