@@ -121,13 +121,7 @@ class Kestio : public ::testing::Test {
     dir_ = tmpl;
     fs::current_path(dir_);
     KESTCM = KestCommon{};
-    KESTCM.VERSID.set(VERSION_ID);
-    KESTCM.IOK = 5;
-    KESTCM.IOS = 6;
-    KESTCM.IOP = 3;
-    KESTCM.IOD = 4;
-    KESTCM.PICON = PICON;
-    KESTCM.R2D = 180.0 / PICON;
+    set_start_defaults(KESTCM);
     KESTCM.RUNTIME.set("2024 Jan  5 10:20:30");
     connect_output(6, string_sink(&screen_));
     connect_output(3, string_sink(&print_));
