@@ -152,6 +152,7 @@ struct ElementOutcome {
   ElementSet set;         // all results when IERR = 0; after a failure the start,
                           // with TITLE, TJP and SIDAY as far as they were read
   ReaderWork work;        // working values at the end
+  std::string why;        // failure 1: the system's reason the table could not be opened
   bool ok() const { return IERR == 0; }
   // The file being read when the read ended, 12 characters.
   std::string_view file() const;
@@ -272,8 +273,10 @@ void kestel(std::int32_t IOP, std::int32_t IOD, std::int32_t IFILE, std::int32_t
 
 
 // The failure number of the dialogue's last kestel call (0 after a success),
-// and the working values it kept.
+// the system's reason for a failure to open a table, and the working values
+// it kept.
 std::int32_t kestel_ierr();
+std::string_view kestel_why();
 const ReaderWork& kestel_kept();
 
 // Bring the kept answers and working values of kestel and kestig back to

@@ -17,6 +17,7 @@ namespace {
 
 struct KestelKept {
   std::int32_t IERR = 0;  // failure number of the last call
+  std::string why;        // why its table could not be opened
   ReaderWork work;        // working values of the last call
 };
 KestelKept kestel_kept_values;
@@ -39,6 +40,7 @@ void ask_satellite(FixedText<12>& name, std::string_view title) {
 void reset_kestel_kept() { kestel_kept_values = KestelKept{}; }
 
 std::int32_t kestel_ierr() { return kestel_kept_values.IERR; }
+std::string_view kestel_why() { return kestel_kept_values.why; }
 const ReaderWork& kestel_kept() { return kestel_kept_values.work; }
 
 void kestel(std::int32_t IOP, std::int32_t IOD, std::int32_t IFILE, std::int32_t IPLAN, double TCEN,
@@ -58,6 +60,7 @@ void kestel(std::int32_t IOP, std::int32_t IOD, std::int32_t IFILE, std::int32_t
   rq.work = kept.work;
   const ElementOutcome out = read_element_set(TableSet{}, rq, ReaderHooks{show, ask_satellite});
   kept.IERR = out.IERR;
+  kept.why = out.why;
   kept.work = out.work;
   close_unit(IOD);  // the data unit is free again, whatever it held
 

@@ -27,6 +27,7 @@ struct Reader {
   ElementSet set;
   std::unique_ptr<LineSource> src;  // the table being read
   std::string line;                 // scratch line of the free-format reads
+  std::string why;                  // why the table could not be opened
 
   // One free-format read of the next line(s) of the table.
   ReadStatus read(std::initializer_list<Item> items) {

@@ -99,10 +99,13 @@ bool kestig(FixedText<25>& TITLE) {
   if (kestel_ierr() != 0) {
     const bool satellite_missing = w.INCODE == 1 && kestel_ierr() == 4 && kestel_kept().IGO == 2;
     const std::int32_t planet_item = w.IPLAN;
+    const std::string file(FNAME[static_cast<std::size_t>(kestel_kept().IGO >= 1 && kestel_kept().IGO <= 6 ? kestel_kept().IGO : 0)]);
+    const std::string why(kestel_why());
     w = kept_before;
     C = record_before;
     TITLE = title_before;
     write_free(C.IOS, {"Set-up failed: the state is unchanged"});
+    if (!why.empty()) write_free(C.IOS, {std::string_view(file).substr(0, file.find(' ')), ": ", why});
     if (satellite_missing) name_satellites(planet_item);
     return false;
   }

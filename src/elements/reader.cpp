@@ -65,7 +65,7 @@ namespace {
 std::int32_t frame_table(Reader& r) {
   static const Format f{"(A5)"};
   ReaderWork& w = r.w;
-  r.src = r.tables.open(w.IGO);
+  r.src = r.tables.open(w.IGO, &r.why);
   if (!r.src) return 1;
 
   // The marker must start in column 1; any letter case, any text after it.
@@ -215,6 +215,7 @@ ElementOutcome read_element_set(const TableSet& tables, const ElementRequest& re
   }
   out.set = r.set;
   out.work = r.w;
+  if (IERR == 1) out.why = r.why;
   return out;
 }
 

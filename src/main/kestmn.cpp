@@ -1,5 +1,10 @@
 #include "main/kestmn.hpp"
 
+#include <unistd.h>
+
+#include <string>
+#include <string_view>
+
 #include "elements/kelements.hpp"
 #include "math/kmath.hpp"
 #include "orbit/korbit.hpp"
@@ -35,16 +40,29 @@ void open_print_file() {
   }
 }
 
-// The end of a run: every unit closed and complete.
+// A diagnostic on standard error, for when the screen itself fails.
+void diagnose(std::string_view text) {
+  std::string line = "kest: ";
+  line += text;
+  line += '\n';
+  [[maybe_unused]] const ssize_t r = ::write(2, line.data(), line.size());
+}
+
+// The end of a run: every unit closed and complete. A stream that could not
+// be written is named on standard error (and on the screen, for the print
+// file, when the screen works).
 int finish() {
-  const bool print_ok = flush_all() && !unit_failed(3);
+  flush_all();
+  const bool print_failed = unit_failed(3);
   close_unit(3);
-  if (!print_ok) {
+  const bool screen_failed = unit_failed(6);
+  if (print_failed && !screen_failed) {
     write_free(6, {"Print file kest.prt could not be written completely."});
     flush_all();
-    return 1;
   }
-  return kestmn_work.failed ? 1 : 0;
+  if (print_failed) diagnose("print file kest.prt could not be written completely");
+  if (screen_failed) diagnose("standard output (the screen) could not be written completely");
+  return print_failed || screen_failed || kestmn_work.failed ? 1 : 0;
 }
 
 }  // namespace

@@ -1,5 +1,10 @@
 // The ephemeris table of menu option 3.
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <string>
 
@@ -35,6 +40,66 @@ std::string state_fault() {
   if (!(det_dev <= 1e-5 && norm_dev <= 1e-5)) return "BFRM is not a rotation";
   return {};
 }
+
+// Ctrl-C at a terminal during a table: the table ends at the next line
+// boundary and the menu comes back. Runs whose input is not a terminal keep
+// the default signal behaviour.
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void on_interrupt(int) { interrupted = 1; }
+
+class InterruptWatch {
+ public:
+  InterruptWatch() {
+    interrupted = 0;
+    if (::isatty(0) != 1) return;
+    struct sigaction sa {};
+    sa.sa_handler = on_interrupt;
+    sigemptyset(&sa.sa_mask);
+    active_ = ::sigaction(SIGINT, &sa, &old_) == 0;
+  }
+  ~InterruptWatch() {
+    if (active_) ::sigaction(SIGINT, &old_, nullptr);
+  }
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
+
+ private:
+  struct sigaction old_ {};
+  bool active_ = false;
+};
+
+// Progress of a long table on standard error, when that is a terminal:
+// lines done, rate and time left, about once a second.
+class Progress {
+ public:
+  explicit Progress(std::int32_t total) : total_(total), on_(total > 1000000 && ::isatty(2) == 1) {}
+  void at(std::int32_t done) {
+    if (!on_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - last_ < std::chrono::seconds(1)) return;
+    last_ = now;
+    const double secs = std::chrono::duration<double>(now - start_).count();
+    const double rate = secs > 0.0 ? done / secs : 0.0;
+    const double left = rate > 0.0 ? (total_ - done) / rate : 0.0;
+    say("\r kest: line " + std::to_string(done) + " of " + std::to_string(total_) + ", " +
+        std::to_string(static_cast<long long>(rate)) + " lines/s, " + std::to_string(static_cast<long long>(left)) +
+        " s left   ");
+    shown_ = true;
+  }
+  ~Progress() {
+    if (shown_) say("\n");
+  }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+
+ private:
+  static void say(const std::string& text) { [[maybe_unused]] const ssize_t r = ::write(2, text.data(), text.size()); }
+  std::int32_t total_;
+  bool on_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_ = start_;
+};
 
 // Working values of the table, kept between calls so that an answer cut
 // short by a slash leaves the earlier values in place.
@@ -99,7 +164,23 @@ bool ephemr() {
     write_fmt(IOP, columns, {});
     std::int32_t LINE = 5;  // lines on the current page
 
+    const InterruptWatch watch;
+    Progress progress(w.N2);
     for (std::int32_t I = 1; I <= w.N2; ++I) {
+      if ((I & 63) == 0) {
+        // A print file that cannot take the table any more stops it.
+        if (unit_failed(IOP)) {
+          const std::string text = "kest: print output could not be written: the table stops before line " +
+                                   std::to_string(I) + " of " + std::to_string(w.N2) + "\n";
+          [[maybe_unused]] const ssize_t r = ::write(2, text.data(), text.size());
+          return false;
+        }
+        progress.at(I - 1);
+      }
+      if (interrupted != 0) {
+        write_free(6, {"Table interrupted after line", I - 1, " of", w.N2});
+        return !refused;
+      }
       double DJU5 = static_cast<double>(I - 1) * w.DELJUL + w.DJUL;
       double SUBS = 0.0, SDEC = 0.0, DAU = 0.0;
       const auto DJU4 = static_cast<float>(DJU5);

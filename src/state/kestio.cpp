@@ -3,6 +3,7 @@
 // the file is touched) and the seven-line ASCII records (appended with one
 // write, read back by columns into temporaries before anything is replaced).
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +54,27 @@ class Fd {
  private:
   int fd_;
 };
+
+// An exclusive advisory lock on an open state file, held until the
+// descriptor is closed: a save or restore by another run of the program
+// waits for this one to end, so that no record is read half written, no
+// rollback removes another run's record, and no line end is decided from a
+// file another run is still appending to.
+bool lock_file(int fd) {
+  int r;
+  do {
+    r = ::flock(fd, LOCK_EX);
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
+// The reason to give for a state file that could not be opened: a FIFO or
+// a device is "not a regular file", whatever open(2) said of it.
+std::string open_failure(const char* name, int err) {
+  struct stat sb {};
+  if (::stat(name, &sb) == 0 && !S_ISREG(sb.st_mode) && !S_ISDIR(sb.st_mode)) return "not a regular file";
+  return std::strerror(err);
+}
 
 // One message on the screen naming the file and why nothing was restored
 // or saved.
@@ -147,10 +169,14 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
   }
 
   if (fd.get() < 0) {
-    report(restore, BINFILE, errtext(open_err));
+    report(restore, BINFILE, open_failure(BINFILE, open_err));
     return;
   }
   struct stat sb {};
+  if (::fstat(fd.get(), &sb) == 0 && S_ISREG(sb.st_mode) && !lock_file(fd.get())) {
+    report(restore, BINFILE, errtext(errno));
+    return;
+  }
   if (::fstat(fd.get(), &sb) != 0) {
     report(restore, BINFILE, errtext(errno));
     return;
@@ -236,6 +262,13 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
   }
   if (!S_ISREG(sb.st_mode)) {
     report(true, name, "not a regular file");
+    return false;
+  }
+  // The lock is taken on a descriptor of its own; the record is read
+  // while it is held.
+  Fd lock(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (lock.get() >= 0 && !lock_file(lock.get())) {
+    report(true, name, errtext(errno));
     return false;
   }
   std::string why;
@@ -327,24 +360,30 @@ bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
     return false;
   }
   bool readable = true;
+  struct stat before {};
+  const bool existed = ::lstat(name.c_str(), &before) == 0;
   Fd fd(::open(name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
   if (fd.get() < 0 && errno == EACCES) {
     readable = false;
     fd.reset(::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
   }
   if (fd.get() < 0) {
-    report(false, name, errtext(errno));
+    report(false, name, open_failure(name.c_str(), errno));
     return false;
   }
+  // A file this save made, and left empty because the save failed, goes.
+  const auto fail = [&](const std::string& why) {
+    struct stat now {};
+    if (!existed && ::fstat(fd.get(), &now) == 0 && now.st_size == 0) ::unlink(name.c_str());
+    report(false, name, why);
+    return false;
+  };
   struct stat sb {};
-  if (::fstat(fd.get(), &sb) != 0) {
-    report(false, name, errtext(errno));
-    return false;
-  }
-  if (!S_ISREG(sb.st_mode)) {
-    report(false, name, "not a regular file");
-    return false;
-  }
+  if (::fstat(fd.get(), &sb) != 0) return fail(errtext(errno));
+  if (!S_ISREG(sb.st_mode)) return fail("not a regular file");
+  // The size is taken under the lock: what lies beyond it after a failed
+  // write is this save's own.
+  if (!lock_file(fd.get()) || ::fstat(fd.get(), &sb) != 0) return fail(errtext(errno));
 
   const auto I = static_cast<std::int32_t>(TITLE.trimmed().size());
   write_free(6, {"KESTIO@30 >", TITLE, "<", I});
@@ -367,8 +406,7 @@ bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
   if (!write_full(fd.get(), lines.data(), lines.size(), -1)) {
     const int err = errno;
     [[maybe_unused]] const int r = ::ftruncate(fd.get(), sb.st_size);
-    report(false, name, errtext(err));
-    return false;
+    return fail(errtext(err));
   }
   if (::close(fd.release()) != 0) {
     report(false, name, errtext(errno));

@@ -123,9 +123,11 @@ ReadStatus read_fmt_lines(LineSource& src, const Format& f, const Item* items, s
   std::string line;
   std::size_t col = 0;
   bool eof = !src.next_line(line);
+  bool too_long = src.too_long();
   auto newline = [&] {
     col = 0;
     if (!eof) eof = !src.next_line(line);
+    too_long = too_long || src.too_long();
   };
   auto lit = [&](const std::string& s) { col += s.size(); };
   auto skip = [&](int n) { col += static_cast<std::size_t>(n); };
@@ -143,6 +145,7 @@ ReadStatus read_fmt_lines(LineSource& src, const Format& f, const Item* items, s
       cur.revert(f.reversion());
       continue;
     }
+    if (too_long) return ReadStatus::conversion_error;
     std::size_t w = static_cast<std::size_t>(d->w);
     if (d->edit == 'A' && w == 0) w = items[k].length();
     std::string_view field;

@@ -152,6 +152,7 @@ class FreeReader {
 
   ReadStatus read(const Item* items, std::size_t count) {
     if (!src_.next_line(line_)) return ReadStatus::end_of_file;
+    if (count > 0 && src_.too_long()) return ReadStatus::conversion_error;
     for (std::size_t k = 0; k < count; ++k) {
       if (repeat_ > 0) {
         --repeat_;
@@ -162,6 +163,8 @@ class FreeReader {
       switch (nx) {
         case Next::eof:
           return ReadStatus::end_of_file;
+        case Next::too_long:
+          return ReadStatus::conversion_error;
         case Next::slash:
           return ReadStatus::ok;
         case Next::null:
@@ -175,7 +178,7 @@ class FreeReader {
   }
 
  private:
-  enum class Next { value, null, slash, eof };
+  enum class Next { value, null, slash, eof, too_long };
 
   // Finds the next value: a token (possibly the first of r copies), a null
   // (an empty field between separators, or r*), a slash, or the end of the
@@ -187,6 +190,7 @@ class FreeReader {
       if (pos_ >= line_.size()) {
         // The line end separates like a blank; empty lines are passed over.
         if (!src_.next_line(line_)) return Next::eof;
+        if (src_.too_long()) return Next::too_long;
         pos_ = 0;
         continue;
       }

@@ -49,12 +49,23 @@ std::string pad_text(std::string_view s, std::size_t n);
 
 // ---- Units --------------------------------------------------------------
 
+// The longest line a reader holds (bytes); the rest of a longer line is read
+// and dropped, and the line reads as a conversion error.
+inline constexpr std::size_t MAX_LINE = std::size_t{1} << 20;
+// A source that gives this many bytes without a line end is taken as ended.
+inline constexpr std::size_t MAX_LINE_DROPPED = std::size_t{64} << 20;
+
 // Where a unit's lines come from.
 class LineSource {
  public:
   virtual ~LineSource() = default;
   // Next line without its line end; false at the end of the input.
   virtual bool next_line(std::string& line) = 0;
+  // Whether the last line given was longer than MAX_LINE and cut there.
+  bool too_long() const { return too_long_; }
+
+ protected:
+  bool too_long_ = false;
 };
 
 // Where a unit's lines go. Bytes arrive already laid out as lines ending in
@@ -69,8 +80,9 @@ class ByteSink {
 
 // A source reading a POSIX file descriptor (standard input, a data file).
 std::unique_ptr<LineSource> fd_source(int fd, bool owns);
-// A source reading an existing file that is not a directory, or nullptr
-// with the system's reason in *why.
+// A source reading an existing regular file, or nullptr with the system's
+// reason in *why ("not a regular file" for a FIFO or a device). The open
+// never waits.
 std::unique_ptr<LineSource> open_source(const std::string& path, std::string* why = nullptr);
 // A source over an in-memory text (tests, fuzzing).
 std::unique_ptr<LineSource> string_source(std::string text);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -25,18 +26,25 @@ class FdSource final : public LineSource {
   }
   bool next_line(std::string& line) override {
     line.clear();
+    too_long_ = false;
+    std::size_t dropped = 0;  // bytes of this line beyond MAX_LINE
     for (;;) {
       const char* nl = static_cast<const char*>(std::memchr(buf_.data() + pos_, '\n', len_ - pos_));
       if (nl != nullptr) {
         const std::size_t n = static_cast<std::size_t>(nl - (buf_.data() + pos_));
-        line.append(buf_.data() + pos_, n);
+        append_capped(line, buf_.data() + pos_, n, dropped);
         pos_ += n + 1;
         strip_cr(line);
         return true;
       }
-      line.append(buf_.data() + pos_, len_ - pos_);
+      append_capped(line, buf_.data() + pos_, len_ - pos_, dropped);
       pos_ = len_ = 0;
       if (eof_) break;
+      // An endless line (a device that never gives a line end) ends the input.
+      if (dropped > MAX_LINE_DROPPED) {
+        eof_ = true;
+        break;
+      }
       ssize_t got;
       do {
         got = ::read(fd_, buf_.data(), buf_.size());
@@ -48,7 +56,7 @@ class FdSource final : public LineSource {
       len_ = static_cast<std::size_t>(got);
     }
     // A last line without its line end still counts as a line.
-    if (!line.empty()) {
+    if (!line.empty() || too_long_) {
       strip_cr(line);
       return true;
     }
@@ -58,6 +66,16 @@ class FdSource final : public LineSource {
  private:
   static void strip_cr(std::string& line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+  }
+  // Keep at most MAX_LINE bytes of a line; count what is dropped.
+  void append_capped(std::string& line, const char* p, std::size_t n, std::size_t& dropped) {
+    const std::size_t room = MAX_LINE - std::min(MAX_LINE, line.size());
+    if (n > room) {
+      too_long_ = true;
+      dropped += n - room;
+      n = room;
+    }
+    line.append(p, n);
   }
   int fd_;
   bool owns_;
@@ -94,8 +112,13 @@ class FdSink final : public ByteSink {
   bool write(const char* p, std::size_t n) override {
     if (n == 0) return true;
     if (truncate_) {
+      // Only a regular file has an earlier content to replace: a device or
+      // a FIFO (/dev/null, a pipe to a pager) is written as it is.
       truncate_ = false;
-      if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) < 0) return false;
+      struct stat st {};
+      if (::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode) &&
+          (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) < 0))
+        return false;
     }
     while (n > 0) {
       const ssize_t put = ::write(fd_, p, n);
@@ -181,26 +204,35 @@ OutUnit* output_unit(int unit) {
 namespace {
 
 // The descriptor of a file opened with open(2) flags (close-on-exec added),
-// refused as a directory; -1 with the system's reason in *why.
-int open_fd(const std::string& path, int flags, std::string* why) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+// refused as a directory, and also as anything but a regular file when
+// regular_only; -1 with the system's reason in *why. The open never waits:
+// a FIFO without a writer or reader does not hold it up (for writing, one
+// without a reader is "No such device or address"); once open, reads and
+// writes wait as usual.
+int open_fd(const std::string& path, int flags, bool regular_only, std::string* why) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) {
     if (why) *why = std::strerror(errno);
     return -1;
   }
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+  const bool known = ::fstat(fd, &st) == 0;
+  const char* refused = nullptr;
+  if (known && S_ISDIR(st.st_mode)) refused = std::strerror(EISDIR);
+  if (known && regular_only && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) refused = "not a regular file";
+  if (refused != nullptr) {
     ::close(fd);
-    if (why) *why = std::strerror(EISDIR);
+    if (why) *why = refused;
     return -1;
   }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 
 }  // namespace
 
 std::unique_ptr<LineSource> open_source(const std::string& path, std::string* why) {
-  const int fd = open_fd(path, O_RDONLY, why);
+  const int fd = open_fd(path, O_RDONLY, true, why);
   return fd < 0 ? nullptr : fd_source(fd, true);
 }
 
@@ -216,7 +248,7 @@ bool open_unit(int unit, std::string_view name, OpenStatus status, Access access
     if (why) *why = "invalid file name";
     return false;
   }
-  const int fd = open_fd(path, flags, why);
+  const int fd = open_fd(path, flags, false, why);
   if (fd < 0) return false;
   auto& t = table();
   if (dir == Direction::read) {
