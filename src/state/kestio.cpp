@@ -281,6 +281,7 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
   std::string line;
   const auto read_line = [&](const Format& f, std::initializer_list<Item> items) {
     if (!src->next_line(line)) return ReadStatus::end_of_file;
+    if (src->too_long()) return ReadStatus::conversion_error;
     const auto one = string_source(line + '\n');  // an empty line is a line too
     return read_fmt_lines(*one, f, items.begin(), items.size());
   };

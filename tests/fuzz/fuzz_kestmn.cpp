@@ -78,8 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   connect_output(6, std::make_unique<kest::fuzz::LimitedSink>(&screen, kScreenLimit));
   try {
     const int status = kestmn();
-    // The print file is never open here, so every end is a normal end.
-    FUZZ_CHECK(status == 0);
+    // 1 exactly when some work of the run failed, and the screen said so.
+    const bool failed = screen.find("Set-up failed: the state is unchanged") != std::string::npos ||
+                        screen.find("KESTIO: nothing ") != std::string::npos ||
+                        screen.find("The state cannot give ephemerides: ") != std::string::npos ||
+                        screen.find("Cannot open print file kest.prt") != std::string::npos ||
+                        screen.find("Print file kest.prt could not be written") != std::string::npos;
+    FUZZ_CHECK(status == 0 || status == 1);
+    if (status == 1) FUZZ_CHECK(failed);
     FUZZ_CHECK(screen.rfind(" ?* OUTPUT TO PRINTER OR TERMINAL: [P]/T?\n", 0) == 0);
   } catch (const kest::fuzz::OutputLimit&) {
   }

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <random>
@@ -46,6 +48,9 @@ void ScratchDir::write(const std::string& name, const std::string& content) cons
 }
 
 std::string ScratchDir::read(const std::string& name) const {
+  // Only regular files: opening a FIFO to read it would wait for a writer.
+  std::error_code ec;
+  if (!fs::is_regular_file(path_ / name, ec)) return {};
   std::ifstream f(path_ / name, std::ios::binary);
   std::stringstream ss;
   ss << f.rdbuf();
@@ -67,23 +72,46 @@ WorkIn::~WorkIn() {
 }
 
 RunResult run_kest(const ScratchDir& dir, const std::string& input, int timeout_s) {
+  RunOptions o;
+  o.input = input;
+  o.timeout_s = timeout_s;
+  return run_kest(dir, o);
+}
+
+RunResult run_kest(const ScratchDir& dir, const RunOptions& o) {
   RunResult r;
-  const fs::path in_path = dir.path() / ".stdin";
-  const fs::path out_path = dir.path() / ".stdout";
-  dir.write(".stdin", input);
+  // Names of their own, so that several runs may share a directory.
+  static std::atomic<int> serial{0};
+  const std::string tag = std::to_string(::getpid()) + "." + std::to_string(serial++);
+  const fs::path in_path = o.stdin_path.empty() ? dir.path() / (".stdin." + tag) : fs::path(o.stdin_path);
+  const fs::path out_path = o.stdout_path.empty() ? dir.path() / (".stdout." + tag) : fs::path(o.stdout_path);
+  const fs::path err_path = dir.path() / (".stderr." + tag);
+  if (o.stdin_path.empty()) dir.write(in_path.filename().string(), o.input);
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
     const int in = ::open(in_path.c_str(), O_RDONLY);
-    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0) ::_exit(126);
+    const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | (o.stdout_path.empty() ? O_TRUNC : 0), 0644);
+    const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) ::_exit(126);
     ::dup2(in, 0);
     ::dup2(out, 1);
+    ::dup2(err, 2);
+    if (o.close_stdout) ::close(1);
+    if (o.file_size_limit >= 0) {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit lim{static_cast<rlim_t>(o.file_size_limit), static_cast<rlim_t>(o.file_size_limit)};
+      ::setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    if (o.memory_limit >= 0) {
+      const rlimit lim{static_cast<rlim_t>(o.memory_limit), static_cast<rlim_t>(o.memory_limit)};
+      ::setrlimit(RLIMIT_AS, &lim);
+    }
     ::execl(KEST_BINARY_PATH, "kest", static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_s);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(o.timeout_s);
   int status = 0;
   for (;;) {
     const pid_t w = ::waitpid(pid, &status, WNOHANG);
@@ -97,10 +125,13 @@ RunResult run_kest(const ScratchDir& dir, const std::string& input, int timeout_
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   r.status = status == -1 ? -1 : (WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
-  r.out = dir.read(".stdout");
+  if (o.stdout_path.empty()) r.out = dir.read(out_path.filename().string());
+  r.err = dir.read(err_path.filename().string());
   r.prt = dir.read("kest.prt");
-  fs::remove(in_path);
-  fs::remove(out_path);
+  std::error_code ec;
+  if (o.stdin_path.empty()) fs::remove(in_path, ec);
+  if (o.stdout_path.empty()) fs::remove(out_path, ec);
+  fs::remove(err_path, ec);
   return r;
 }
 

@@ -19,7 +19,7 @@ class ScratchDir {
   const std::filesystem::path& path() const { return path_; }
   // Write a file in the directory.
   void write(const std::string& name, const std::string& content) const;
-  // Read a file of the directory ("" if it is missing).
+  // Read a file of the directory ("" if it is missing or not a regular file).
   std::string read(const std::string& name) const;
   bool exists(const std::string& name) const;
   // Copy a shipped table from data/ into the directory.
@@ -45,11 +45,24 @@ struct RunResult {
   std::string out;  // the screen
   std::string prt;  // kest.prt after the run ("" if none)
   int status = -1;  // exit status
+  std::string err;  // standard error
 };
 
 // Runs build/kest in dir with the given keyboard input; stops it after
 // timeout_s seconds (the status is then -1).
 RunResult run_kest(const ScratchDir& dir, const std::string& input, int timeout_s = 30);
+
+// A run with more say over its surroundings.
+struct RunOptions {
+  std::string input;             // the keyboard, unless stdin_path is given
+  std::string stdin_path;        // a file (or device) read as the keyboard
+  std::string stdout_path;       // where the screen goes ("": captured in out)
+  bool close_stdout = false;     // run with standard output closed
+  long long file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored), -1 none
+  long long memory_limit = -1;   // RLIMIT_AS in bytes, -1 none
+  int timeout_s = 30;
+};
+RunResult run_kest(const ScratchDir& dir, const RunOptions& options);
 
 // Replaces every run stamp (year, month, day and time) by a fixed mask so
 // that whole outputs can be compared.
