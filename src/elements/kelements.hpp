@@ -100,6 +100,8 @@ struct ReaderWork {
   // Planet and spin-axis branch.
   std::array<double, 6> FFF{};
   std::array<double, 6> RRR{};
+  std::array<double, 6> PLANET0{};  // a planet's elements at J2000.0, as read
+  std::array<double, 6> PRATES{};   // their rates per Julian century
   double EMJD = 0.0, DMLON = 0.0, DLONP = 0.0;
   FixedText<12> PNAME;   // name searched for in the spin-axis table
   FixedText<12> TARGET;  // name of the spin-axis line read last
@@ -167,6 +169,28 @@ struct ElementOutcome {
 // table (2) for the same item number.
 ElementOutcome read_element_set(const TableSet& tables, const ElementRequest& request,
                                 const ReaderHooks& hooks = {});
+
+// A body whose elements can be had at any epoch: read once, then evaluated
+// with the reader's own arithmetic. Planets (and satellites, through their
+// planet) move with the epoch, as their tables' rates say; the other kinds
+// are fixed element sets.
+class BodyModel {
+ public:
+  // The body of request (its TCEN is ignored), or nothing, with the
+  // reader's failure in *failure.
+  static std::optional<BodyModel> read(const TableSet& tables, const ElementRequest& request,
+                                       ElementOutcome* failure = nullptr);
+  // The element set at TCEN (Julian centuries from J2000.0), equal to what
+  // read_element_set gives for that epoch.
+  ElementSet at(double TCEN) const;
+  bool moves() const { return table_ == 1 || table_ == 2; }
+  std::int32_t table() const { return table_; }
+
+ private:
+  std::int32_t table_ = 0;
+  ReaderWork work_;
+  ElementSet fixed_;
+};
 
 // ---- Bodies the tables hold ---------------------------------------------------
 

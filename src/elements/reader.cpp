@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -60,6 +61,36 @@ std::string_view ElementOutcome::reason() const {
 
 namespace {
 
+// A planet's elements at TCEN from its J2000.0 values PLANET0 and rates
+// PRATES: a, e, I, L, varpi, Omega evaluated, the argument of perihelion,
+// the mean anomaly reduced with the sign of L - varpi, the period and the
+// time of perihelion.
+void planet_at(double TCEN, ReaderWork& w, double& TJP) {
+  auto& F = w.FFF;
+  w.EMJD = JULCEN * TCEN;
+  for (std::size_t i = 0; i < 6; ++i) F[i] = w.PLANET0[i] + w.PRATES[i] * TCEN;
+  w.DSJA = F[0];
+  w.DECC = F[1];
+  w.DCLIN = F[2];
+  w.DMLON = F[3];
+  w.DLONP = F[4];
+  w.DODE = F[5];
+  w.DARGP = w.DLONP - w.DODE;
+  // Remainder with the quotient truncated toward zero: keeps the sign of
+  // L - varpi, strictly inside (-360, 360).
+  w.DANOM = std::fmod(w.DMLON - w.DLONP, 360.0);
+  w.DPERIOD = SIDYR * std::sqrt(w.DSJA * (w.DSJA * w.DSJA));
+  TJP = w.EMJD - w.DPERIOD * (w.DANOM / 360.0);
+}
+
+// The pole at TCEN and the rotation period from a spin-axis line in RRR.
+void pole_at(double TCEN, ReaderWork& w, double& SIDAY) {
+  const auto& R = w.RRR;
+  w.DPRA = R[0] + R[1] * TCEN;
+  w.DPDEC = R[2] + R[3] * TCEN;
+  SIDAY = 8640.0 / R[5];
+}
+
 // Open table IGO, read past its C_END line and pass over the items before
 // the one asked for. Returns 0 or the failure number.
 std::int32_t frame_table(Reader& r) {
@@ -97,10 +128,8 @@ std::int32_t frame_table(Reader& r) {
 // Planet item: elements at J2000.0 and their rates, evaluated at TCEN.
 std::int32_t read_planet(Reader& r) {
   ReaderWork& w = r.w;
-  const double TCEN = r.request.TCEN;
   auto& F = w.FFF;
   auto& R = w.RRR;
-  w.EMJD = JULCEN * TCEN;
 
   ReadStatus s = r.read({r.set.TITLE, F[0], F[1], F[2], F[3], F[4], F[5]});
   if (s != ReadStatus::ok) return value_failure(s);
@@ -116,19 +145,9 @@ std::int32_t read_planet(Reader& r) {
   r.set.TJP = -(w.DPERIOD * (w.DANOM / 360.0));
   r.echo({"base TJP=", r.set.TJP});
 
-  for (std::size_t i = 0; i < 6; ++i) F[i] = F[i] + R[i] * TCEN;
-  w.DSJA = F[0];
-  w.DECC = F[1];
-  w.DCLIN = F[2];
-  w.DMLON = F[3];
-  w.DLONP = F[4];
-  w.DODE = F[5];
-  w.DARGP = w.DLONP - w.DODE;
-  // Remainder with the quotient truncated toward zero: keeps the sign of
-  // L - varpi, strictly inside (-360, 360).
-  w.DANOM = std::fmod(w.DMLON - w.DLONP, 360.0);
-  w.DPERIOD = SIDYR * std::sqrt(w.DSJA * (w.DSJA * w.DSJA));
-  r.set.TJP = w.EMJD - w.DPERIOD * (w.DANOM / 360.0);
+  w.PLANET0 = F;
+  w.PRATES = R;
+  planet_at(r.request.TCEN, w, r.set.TJP);
   return 0;
 }
 
@@ -136,7 +155,6 @@ std::int32_t read_planet(Reader& r) {
 // TCEN and its rotation period.
 std::int32_t read_spin(Reader& r) {
   ReaderWork& w = r.w;
-  const double TCEN = r.request.TCEN;
   auto& R = w.RRR;
   const FixedText<25> title = r.set.TITLE;
 
@@ -161,10 +179,20 @@ std::int32_t read_spin(Reader& r) {
   t.append(w.PNAME.data(), lin);
   r.set.TITLE.set(t);
 
-  w.DPRA = R[0] + R[1] * TCEN;
-  w.DPDEC = R[2] + R[3] * TCEN;
-  r.set.SIDAY = 8640.0 / R[5];
+  pole_at(r.request.TCEN, w, r.set.SIDAY);
   return 0;
+}
+
+// The results in the units of the state record, from the working quantities.
+void take_results(const ReaderWork& w, ElementSet& e) {
+  e.ODE = RDEG * w.DODE;
+  e.CLIN = RDEG * w.DCLIN;
+  e.ARGP = RDEG * w.DARGP;
+  e.ECC = w.DECC;
+  e.SJA = w.DSJA;
+  e.PRA = RDEG * w.DPRA;
+  e.PDEC = RDEG * w.DPDEC;
+  e.PERIOD = w.DPERIOD;
 }
 
 }  // namespace
@@ -202,21 +230,36 @@ ElementOutcome read_element_set(const TableSet& tables, const ElementRequest& re
 
   ElementOutcome out;
   out.IERR = IERR;
-  if (IERR == 0) {
-    ElementSet& e = r.set;
-    e.ODE = RDEG * w.DODE;
-    e.CLIN = RDEG * w.DCLIN;
-    e.ARGP = RDEG * w.DARGP;
-    e.ECC = w.DECC;
-    e.SJA = w.DSJA;
-    e.PRA = RDEG * w.DPRA;
-    e.PDEC = RDEG * w.DPDEC;
-    e.PERIOD = w.DPERIOD;
-  }
+  if (IERR == 0) take_results(w, r.set);
   out.set = r.set;
   out.work = r.w;
   if (IERR == 1) out.why = r.why;
   return out;
+}
+
+std::optional<BodyModel> BodyModel::read(const TableSet& tables, const ElementRequest& request, ElementOutcome* failure) {
+  ElementRequest rq = request;
+  rq.TCEN = 0.0;
+  ElementOutcome out = read_element_set(tables, rq);
+  if (!out.ok()) {
+    if (failure) *failure = std::move(out);
+    return std::nullopt;
+  }
+  BodyModel m;
+  m.table_ = request.table;
+  m.work_ = out.work;
+  m.fixed_ = out.set;
+  return m;
+}
+
+ElementSet BodyModel::at(double TCEN) const {
+  if (table_ != 1 && table_ != 2) return fixed_;
+  ReaderWork w = work_;
+  ElementSet e = fixed_;
+  if (table_ == 1) planet_at(TCEN, w, e.TJP);
+  pole_at(TCEN, w, e.SIDAY);
+  take_results(w, e);
+  return e;
 }
 
 }  // namespace kest
