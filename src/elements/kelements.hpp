@@ -185,12 +185,19 @@ class BodyModel {
   ElementSet at(double TCEN) const;
   bool moves() const { return table_ == 1 || table_ == 2; }
   std::int32_t table() const { return table_; }
+  // The working values of the read (the epoch of an osculating element set,
+  // an exoplanet's star).
+  const ReaderWork& work() const { return work_; }
 
  private:
   std::int32_t table_ = 0;
   ReaderWork work_;
   ElementSet fixed_;
 };
+
+// The power of an exoplanet's star relative to the Sun's, from its visual
+// magnitude VVV[0] and distance VVV[1] (light years), as the reader shows it.
+double star_power(const ReaderWork& w);
 
 // ---- Bodies the tables hold ---------------------------------------------------
 

@@ -205,8 +205,7 @@ std::int32_t read_exoplanet(Reader& r) {
     V[static_cast<std::size_t>(i - 1)] = w.XX8;
   }
 
-  const double q = V[1] / PC10LY;
-  w.XX8 = std::pow(10.0, MAGFAC * (V[0] - SUNMAG)) * (q * q);
+  w.XX8 = star_power(w);
   r.echo({"Star/Sun power factor=", w.XX8, " * default SOLCON M <><>"});
 
   TJP = V[2] - DJBASE;
@@ -227,6 +226,12 @@ std::int32_t read_exoplanet(Reader& r) {
   w.DANOM = 0.0;
   w.DPRA = 270.0;
   return 0;
+}
+
+double star_power(const ReaderWork& w) {
+  const auto& V = w.VVV;
+  const double q = V[1] / PC10LY;
+  return std::pow(10.0, MAGFAC * (V[0] - SUNMAG)) * (q * q);
 }
 
 }  // namespace kest

@@ -1,0 +1,188 @@
+// ISO 8601 dates, Julian dates and days from J2000.0, and steps, through
+// kest's own calendar routines.
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "season/season.hpp"
+#include "time/ktime.hpp"
+#include "textio/textio.hpp"
+
+namespace kest::season {
+
+namespace {
+
+constexpr double JD_J2000 = 2451545.0;  // Julian date of J2000.0
+
+bool whole_number(std::string_view s, std::int32_t& v) {
+  if (s.empty()) return false;
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+bool real_number(std::string_view s, double& v) {
+  if (s.empty() || s.front() == '+') s.remove_prefix(s.empty() ? 0 : (s.front() == '+' ? 1 : 0));
+  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v);
+}
+
+// kest's calendar numbers years without a year zero.
+std::int32_t kest_year(std::int32_t astronomical) { return astronomical <= 0 ? astronomical - 1 : astronomical; }
+std::int32_t astronomical_year(std::int32_t kest) { return kest < 0 ? kest + 1 : kest; }
+
+const std::string kForms =
+    "write a calendar date (2026-12-09 or 2026-12-09T06:30), a Julian date (JD2461383.5) or days from J2000.0 "
+    "(J2000+9838.5)";
+
+std::optional<double> parse_iso(std::string_view text, std::string& error) {
+  std::string_view s = text;
+  bool negative = false;
+  if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+    negative = s.front() == '-';
+    s.remove_prefix(1);
+  }
+  const auto bad = [&](const std::string& why) -> std::optional<double> {
+    error = "date '" + std::string(text) + "': " + why;
+    return std::nullopt;
+  };
+  const auto t = s.find('T');
+  const std::string_view date = s.substr(0, t);
+  const std::string_view time = t == std::string_view::npos ? std::string_view() : s.substr(t + 1);
+  const auto d1 = date.find('-');
+  const auto d2 = d1 == std::string_view::npos ? d1 : date.find('-', d1 + 1);
+  if (d1 == std::string_view::npos || d2 == std::string_view::npos || d1 < 4 || d2 - d1 != 3 ||
+      date.size() - d2 != 3)
+    return bad("not a date; " + kForms);
+  std::int32_t year = 0, month = 0, day = 0;
+  if (!whole_number(date.substr(0, d1), year) || !whole_number(date.substr(d1 + 1, 2), month) ||
+      !whole_number(date.substr(d2 + 1, 2), day))
+    return bad("not a date; " + kForms);
+  if (negative) year = -year;
+  if (year < -4000000 || year > 4000000) return bad("the year lies too far away");
+  if (month < 1 || month > 12) return bad("there is no month " + std::to_string(month));
+  const std::int32_t jdn = julday(month, day, kest_year(year));
+  std::int32_t m = 0, d = 0, y = 0;
+  caldat(jdn, m, d, y);
+  if (m != month || d != day || astronomical_year(y) != year) return bad("there is no such day in the calendar");
+
+  double seconds = 0.0;
+  if (t != std::string_view::npos) {
+    std::int32_t hh = 0, mm = 0;
+    double ss = 0.0;
+    if (time.size() < 5 || time[2] != ':' || !whole_number(time.substr(0, 2), hh) ||
+        !whole_number(time.substr(3, 2), mm))
+      return bad("the time of day is not hh:mm or hh:mm:ss");
+    if (time.size() > 5) {
+      if (time[5] != ':' || time.size() < 8 || !real_number(time.substr(6), ss) || time[6] == '-' ||
+          time[6] == '+')
+        return bad("the time of day is not hh:mm or hh:mm:ss");
+    }
+    if (hh > 23 || mm > 59 || ss < 0.0 || ss >= 60.0) return bad("the time of day is out of range");
+    seconds = (hh * 60.0 + mm) * 60.0 + ss;
+  }
+  return (static_cast<double>(jdn) - JD_J2000) - 0.5 + seconds / 86400.0;
+}
+
+}  // namespace
+
+std::optional<double> parse_date(std::string_view text, std::string& error) {
+  double v = 0.0;
+  if (text.rfind("JD", 0) == 0) {
+    if (!real_number(text.substr(2), v)) {
+      error = "date '" + std::string(text) + "': not a Julian date; " + kForms;
+      return std::nullopt;
+    }
+    return v - JD_J2000;
+  }
+  if (text.rfind("J2000", 0) == 0) {
+    const std::string_view rest = text.substr(5);
+    if (rest.empty()) return 0.0;
+    if ((rest.front() != '+' && rest.front() != '-') || !real_number(rest.substr(1), v) || rest[1] == '-' ||
+        rest[1] == '+') {
+      error = "date '" + std::string(text) + "': not a count of days from J2000.0; " + kForms;
+      return std::nullopt;
+    }
+    return rest.front() == '-' ? -v : v;
+  }
+  if (real_number(text, v)) {
+    error = "date '" + std::string(text) + "': a bare number could be a Julian date or days from J2000.0; " + kForms;
+    return std::nullopt;
+  }
+  return parse_iso(text, error);
+}
+
+std::optional<double> parse_step(std::string_view text, std::string& error) {
+  double scale = 1.0;
+  std::string_view num = text;
+  if (!num.empty()) {
+    switch (num.back()) {
+      case 'd': scale = 1.0; num.remove_suffix(1); break;
+      case 'h': scale = 1.0 / 24.0; num.remove_suffix(1); break;
+      case 'm': scale = 1.0 / 1440.0; num.remove_suffix(1); break;
+      case 's': scale = 1.0 / 86400.0; num.remove_suffix(1); break;
+      case 'y': scale = 365.25; num.remove_suffix(1); break;
+      default: break;
+    }
+  }
+  double v = 0.0;
+  if (!real_number(num, v)) {
+    error = "step '" + std::string(text) + "': write a number of days, or one with a unit: 10d, 6h, 30m, 45s, 1y";
+    return std::nullopt;
+  }
+  if (!(v > 0.0)) {
+    error = "step '" + std::string(text) + "': a step must be more than zero";
+    return std::nullopt;
+  }
+  return v * scale;
+}
+
+std::string iso_date(double days, int decimals) {
+  if (!std::isfinite(days) || std::fabs(days) > 1.4e9) return "not-a-date";
+  const double x = days + 0.5;  // days from the midnight that opens 2000 January 1
+  double day0 = std::floor(x);
+  std::int64_t unit = 1;
+  for (int i = 0; i < decimals; ++i) unit *= 10;
+  // The time of day in units of the last digit shown, rounded.
+  auto ticks = static_cast<std::int64_t>(std::llround((x - day0) * 86400.0 * static_cast<double>(unit)));
+  if (ticks >= 86400 * unit) {
+    ticks -= 86400 * unit;
+    day0 += 1.0;
+  }
+  std::int32_t m = 0, d = 0, y = 0;
+  caldat(static_cast<std::int32_t>(day0 + JD_J2000), m, d, y);
+  const std::int32_t year = astronomical_year(y);
+  std::string out;
+  out.reserve(32);
+  const auto digits = [&out](std::int64_t v, int width) {
+    char buf[24];
+    int n = 0;
+    do {
+      buf[n++] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    } while (v > 0 || n < width);
+    while (n > 0) out += buf[--n];
+  };
+  if (year < 0) out += '-';
+  digits(year < 0 ? -static_cast<std::int64_t>(year) : year, 4);
+  out += '-';
+  digits(m, 2);
+  out += '-';
+  digits(d, 2);
+  out += 'T';
+  const std::int64_t secs = ticks / unit;
+  digits(secs / 3600, 2);
+  out += ':';
+  digits(secs / 60 % 60, 2);
+  out += ':';
+  digits(secs % 60, 2);
+  if (decimals > 0) {
+    out += '.';
+    digits(ticks % unit, decimals);
+  }
+  return out;
+}
+
+}  // namespace kest::season

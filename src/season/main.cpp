@@ -1,0 +1,331 @@
+// kest-season: the seasons of any body from the command line.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "season/season.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace kest;
+using namespace kest::season;
+
+constexpr double MAX_ROWS = 1e8;
+
+#ifndef KEST_VERSION
+#define KEST_VERSION "0"
+#endif
+#ifndef KEST_DATADIR
+#define KEST_DATADIR "/usr/local/share/kest"
+#endif
+
+// Bad usage or input: one line on standard error, status 2.
+struct Usage {
+  std::string message;
+};
+
+[[noreturn]] void usage(const std::string& message) { throw Usage{message}; }
+
+// Where the tables are: --tables, else the working directory when they are
+// there, else the installed ones.
+fs::path tables_dir(const std::string& option) {
+  const auto has_tables = [](const fs::path& d) {
+    std::error_code ec;
+    return fs::is_regular_file(d / "planelem.tab", ec);
+  };
+  if (!option.empty()) {
+    if (!has_tables(option)) usage("no element tables in " + option + " (planelem.tab is missing)");
+    return option;
+  }
+  if (has_tables(".")) return ".";
+  if (has_tables(KEST_DATADIR)) return KEST_DATADIR;
+  usage("no element tables in the working directory or in " + std::string(KEST_DATADIR) + "; name them with --tables DIR");
+}
+
+std::string described(const BodyEntry& b) {
+  return b.planet.empty() ? b.name + " (" + std::string(b.kind()) + ")" : b.name + " (" + b.planet + ")";
+}
+
+BodyEntry resolve(const std::vector<BodyEntry>& bodies, const std::string& name) {
+  const BodyMatch m = find_body(bodies, name);
+  if (m.body) return *m.body;
+  std::string text = m.candidates.empty() ? "no body '" + name + "' in the tables (see --list)"
+                                          : "'" + name + "' is not one body of the tables; did you mean ";
+  for (std::size_t i = 0; i < m.candidates.size() && i < 8; ++i)
+    text += (i == 0 ? "" : ", ") + described(m.candidates[i]);
+  if (!m.candidates.empty()) text += "?";
+  usage(text);
+}
+
+double date_arg(const std::string& text) {
+  std::string error;
+  const auto d = parse_date(text, error);
+  if (!d) usage(error);
+  return *d;
+}
+
+void warn_far(const Body& b, double first, double last) {
+  if (b.osculating_span <= 0.0) return;
+  const double far = std::fabs(first - b.osculating_epoch) > std::fabs(last - b.osculating_epoch) ? first : last;
+  const double years = std::fabs(far - b.osculating_epoch) / 365.25;
+  if (std::fabs(far - b.osculating_epoch) > b.osculating_span) {
+    std::cerr << "kest-season: warning: " << iso_date(far).substr(0, 10) << " lies " << std::lround(years)
+              << " years from " << std::string_view(iso_date(b.osculating_epoch)).substr(0, 10)
+              << ", where the elements of " << b.entry.name
+              << " osculate; the numbers are given, but they drift away from it\n";
+  }
+}
+
+// Standard output, written in large blocks. A reader that goes away (a
+// closed pipe) ends the output quietly; any other failure is reported.
+class Output {
+ public:
+  bool put(std::string& text) {
+    buf_ += text;
+    text.clear();
+    return buf_.size() < (1 << 16) || flush();
+  }
+  bool flush() {
+    std::size_t done = 0;
+    while (!failed_ && done < buf_.size()) {
+      const ssize_t n = ::write(1, buf_.data() + done, buf_.size() - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        failed_ = true;
+        err_ = errno;
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    buf_.clear();
+    return !failed_;
+  }
+  bool failed() const { return failed_; }
+  // Status 0, or 1 after a failure (reported unless the reader went away).
+  int finish() {
+    flush();
+    if (!failed_) return 0;
+    if (err_ != EPIPE) std::cerr << "kest-season: cannot write the output: " << std::strerror(err_) << '\n';
+    return 1;
+  }
+
+ private:
+  std::string buf_;
+  bool failed_ = false;
+  int err_ = 0;
+};
+
+int run(int argc, char** argv) {
+  CLI::App app{"kest-season: the seasons of any body of the element tables (planets, satellites, asteroids, "
+               "small bodies, comets, exoplanets): heliocentric distance, Ls, subsolar latitude, calendar dates "
+               "and season dates.",
+               "kest-season"};
+  app.set_version_flag("--version", std::string("kest-season ") + KEST_VERSION);
+  app.require_subcommand(0, 1);
+  std::string tables_opt;
+  bool list = false, csv = false, json = false;
+  std::optional<double> epoch;
+  app.add_option("--tables", tables_opt, "directory of the six element tables");
+  app.add_flag("--list", list, "list every body of the tables with its kind, table and item");
+  auto* csv_flag = app.add_flag("--csv", csv, "CSV: a header row, then one row per line, numbers at full precision");
+  app.add_flag("--json", json, "JSON: an array of objects")->excludes(csv_flag);
+  app.add_option("--epoch", epoch,
+                 "freeze a planet's or satellite's elements and pole at this year (2024.0), as the dialogue's "
+                 "option 1 does; by default they are evaluated at each date");
+  app.fallthrough();
+
+  std::string body_name, from_s, to_s, step_s, dates_file, at_date, ls_list;
+  auto* table = app.add_subcommand("table", "one row per date: date (TT), days from J2000.0, distance, Ls, subsolar "
+                                            "latitude, true anomaly, solar flux (and the Mars year for Mars)");
+  table->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  auto* from_o = table->add_option("--from", from_s, "first date: 2026-12-09, 2026-12-09T06:30, JD2461383.5 or J2000+9838.5");
+  auto* to_o = table->add_option("--to", to_s, "last date");
+  auto* step_o = table->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
+  auto* dates_o = table->add_option("--dates", dates_file, "a file of dates, one a line");
+  dates_o->excludes(from_o)->excludes(to_o)->excludes(step_o);
+
+  auto* events = app.add_subcommand("events", "the instants when Ls passes 0, 90, 180 and 270 (or --ls), and the "
+                                              "perihelia and aphelia, in time order");
+  events->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  events->add_option("--from", from_s, "first date")->required();
+  events->add_option("--to", to_s, "last date")->required();
+  events->add_option("--ls", ls_list, "season angles, degrees: 0,90,180,270 by default");
+
+  auto* at = app.add_subcommand("at", "one row, as table prints it");
+  at->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  at->add_option("DATE", at_date, "the date")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    usage(std::string(e.what()) + " (see --help)");
+  }
+  const OutputFormat format = csv ? OutputFormat::csv : (json ? OutputFormat::json : OutputFormat::text);
+  if (epoch && !std::isfinite(*epoch)) usage("--epoch must be a year such as 2024.5");
+
+  const TableSet tables(tables_dir(tables_opt));
+  const std::vector<BodyEntry> bodies = list_bodies(tables);
+  Output out;
+  std::string text;
+  if (list) {
+    if (format == OutputFormat::csv) text += "name,kind,table,item,planet\r\n";
+    for (const BodyEntry& b : bodies) {
+      const std::string_view fname = FNAME[static_cast<std::size_t>(b.table)];
+      const std::string file(fname.substr(0, fname.find(' ')));
+      if (format == OutputFormat::csv) {
+        text += '"' + b.name + "\"," + std::string(b.kind()) + ',' + file + ',' + std::to_string(b.item) + ",\"" +
+                b.planet + "\"\r\n";
+      } else {
+        std::string line = b.name;
+        line.resize(std::max<std::size_t>(line.size() + 1, 28), ' ');
+        std::string kind(b.kind());
+        kind.resize(12, ' ');
+        text += line + kind + file + "  item " + std::to_string(b.item) + (b.planet.empty() ? "" : "  of " + b.planet) + '\n';
+      }
+    }
+    out.put(text);
+    return out.finish();
+  }
+  if (app.get_subcommands().empty()) usage("name a subcommand: table, events or at (see --help)");
+
+  const BodyEntry entry = resolve(bodies, body_name);
+  BodyError error;
+  const auto body = make_body(tables, entry, epoch, error);
+  if (!body) usage(error.message);
+
+  if (events->parsed()) {
+    const double from = date_arg(from_s), to = date_arg(to_s);
+    if (from > to) usage("--from " + from_s + " lies after --to " + to_s);
+    std::vector<double> ls_values = {0.0, 90.0, 180.0, 270.0};
+    if (!ls_list.empty()) {
+      ls_values.clear();
+      std::size_t p = 0;
+      while (p <= ls_list.size()) {
+        const std::size_t c = std::min(ls_list.find(',', p), ls_list.size());
+        const std::string item = ls_list.substr(p, c - p);
+        std::size_t used = 0;
+        double v = 0.0;
+        try {
+          v = std::stod(item, &used);
+        } catch (const std::exception&) {
+          used = 0;
+        }
+        if (used == 0 || used != item.size() || !std::isfinite(v)) usage("--ls '" + ls_list + "': give angles in degrees, separated by commas");
+        ls_values.push_back(std::fmod(std::fmod(v, 360.0) + 360.0, 360.0));
+        p = c + 1;
+      }
+    }
+    if ((to - from) / (body->model.at(0.0).PERIOD) * 6.0 > MAX_ROWS) usage("the span holds too many events");
+    warn_far(*body, from, to);
+    const auto found = find_events(*body, from, to, ls_values);
+    Writer w(format, body->mars, true);
+    w.header(text);
+    for (const Event& e : found) w.row(text, e.row, e.what);
+    w.footer(text);
+    out.put(text);
+    return out.finish();
+  }
+
+  std::vector<double> dates;
+  double first = 0.0, step = 0.0;
+  std::size_t count = 0;
+  if (at->parsed()) {
+    first = date_arg(at_date);
+    count = 1;
+    step = 1.0;
+  } else if (!dates_file.empty()) {
+    std::ifstream in(dates_file);
+    if (!in) usage("cannot read the dates file " + dates_file + ": " + std::strerror(errno));
+    std::string line;
+    for (std::size_t n = 1; std::getline(in, line); ++n) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const auto b = line.find_first_not_of(" \t");
+      if (b == std::string::npos || line[b] == '#') continue;
+      const auto e = line.find_last_not_of(" \t");
+      std::string err;
+      const auto d = parse_date(line.substr(b, e - b + 1), err);
+      if (!d) usage(dates_file + ", line " + std::to_string(n) + ": " + err);
+      dates.push_back(*d);
+      if (dates.size() > MAX_ROWS) usage(dates_file + " holds more than 10^8 dates");
+    }
+    if (dates.empty()) usage(dates_file + " holds no dates");
+  } else {
+    if (from_s.empty() || to_s.empty() || step_s.empty()) usage("table needs --from, --to and --step, or --dates FILE");
+    first = date_arg(from_s);
+    const double last = date_arg(to_s);
+    std::string err;
+    const auto st = parse_step(step_s, err);
+    if (!st) usage(err);
+    step = *st;
+    if (first > last) usage("--from " + from_s + " lies after --to " + to_s);
+    const double rows = std::floor((last - first) / step + 1e-9) + 1.0;
+    if (!(rows <= MAX_ROWS)) usage("the table would have more than 10^8 rows; take a longer step or a shorter span");
+    count = static_cast<std::size_t>(rows);
+  }
+  if (dates.empty()) {
+    warn_far(*body, first, first + static_cast<double>(count - 1) * step);
+  } else {
+    warn_far(*body, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
+  }
+  Writer w(format, body->mars, false);
+  w.header(text);
+  const std::size_t n = dates.empty() ? count : dates.size();
+  const auto date = [&](std::size_t i) { return dates.empty() ? first + static_cast<double>(i) * step : dates[i]; };
+  // Rows laid out in blocks, two at a time on two threads, written in order.
+  const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
+    Writer cw(format, body->mars, false);
+    if (begin > 0) cw.continued();
+    for (std::size_t i = begin; i < end; ++i) cw.row(block, row_at(*body, date(i)));
+  };
+  constexpr std::size_t BLOCK = 16384;
+  std::string second;
+  for (std::size_t b = 0; b < n && !out.failed(); b += 2 * BLOCK) {
+    const std::size_t mid = std::min(b + BLOCK, n), end = std::min(b + 2 * BLOCK, n);
+    std::thread helper;
+    if (mid < end) helper = std::thread(produce, mid, end, std::ref(second));
+    produce(b, mid, text);
+    if (helper.joinable()) helper.join();
+    out.put(text);
+    out.put(second);
+  }
+  Writer tail(format, body->mars, false);
+  if (n > 0) tail.continued();
+  tail.footer(text);
+  out.put(text);
+  return out.finish();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::signal(SIGPIPE, SIG_IGN);
+  try {
+    return run(argc, argv);
+  } catch (const Usage& u) {
+    std::cerr << "kest-season: " << u.message << '\n';
+    return 2;
+  } catch (const std::exception& e) {
+    std::cerr << "kest-season: " << e.what() << '\n';
+    return 1;
+  }
+}

@@ -1,0 +1,122 @@
+// Rows and events as an aligned text table, CSV (RFC 4180, a header row and
+// full-precision numbers) or JSON.
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "season/season.hpp"
+
+namespace kest::season {
+
+namespace {
+
+void fixed(std::string& out, double x, int width, int decimals) {
+  // Nothing that rounds to zero keeps a minus sign.
+  if (std::fabs(x) < 0.5 * std::pow(10.0, -decimals)) x = 0.0;
+  char buf[64];
+  const int n = std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, x);
+  out.append(buf, static_cast<std::size_t>(n));
+}
+
+void padded(std::string& out, std::string_view s, std::size_t width) {
+  out.append(s);
+  if (s.size() < width) out.append(width - s.size(), ' ');
+}
+
+void shortest(std::string& out, double x) {
+  if (!std::isfinite(x)) {
+    out.append(number(x));
+    return;
+  }
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace
+
+std::string number(double x) {
+  if (std::isnan(x)) return "nan";
+  if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x);
+  return std::string(buf, r.ptr);
+}
+
+Writer::Writer(OutputFormat format, bool mars, bool events) : format_(format), mars_(mars), events_(events) {}
+
+void Writer::header(std::string& out) const {
+  switch (format_) {
+    case OutputFormat::text:
+      padded(out, "date (TT)", 20);
+      if (events_) padded(out, "event", 12);
+      out += "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  true anomaly deg   flux W/m2";
+      if (mars_) out += "  Mars year";
+      out += '\n';
+      break;
+    case OutputFormat::csv:
+      out += "date_tt,";
+      if (events_) out += "event,";
+      out += "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,true_anomaly_deg,flux_w_m2";
+      if (mars_) out += ",mars_year";
+      out += "\r\n";
+      break;
+    case OutputFormat::json:
+      out += '[';
+      break;
+  }
+}
+
+void Writer::row(std::string& out, const Row& r, std::string_view what) {
+  switch (format_) {
+    case OutputFormat::text:
+      padded(out, iso_date(r.days), 20);
+      if (events_) padded(out, what, 12);
+      fixed(out, r.days, 14, 6);
+      fixed(out, r.distance, 13, 9);
+      fixed(out, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, 9, 4);
+      fixed(out, r.sdec, 35, 4);
+      fixed(out, r.true_anomaly, 18, 4);
+      fixed(out, r.flux, 12, 3);
+      if (mars_) fixed(out, r.mars_year, 11, 0);
+      out += '\n';
+      break;
+    case OutputFormat::csv:
+      out += iso_date(r.days, 3);
+      out += ',';
+      if (events_) {
+        out += what;
+        out += ',';
+      }
+      for (double x : {r.days, r.distance, r.ls, r.sdec, r.true_anomaly}) {
+        shortest(out, x);
+        out += ',';
+      }
+      shortest(out, r.flux);
+      if (mars_) {
+        out += ',';
+        out += std::to_string(r.mars_year);
+      }
+      out += "\r\n";
+      break;
+    case OutputFormat::json:
+      out += first_ ? "\n  " : ",\n  ";
+      out += "{\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
+      if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
+      out += ", \"days_j2000\": " + number(r.days) + ", \"distance_au\": " + number(r.distance) +
+             ", \"ls_deg\": " + number(r.ls) + ", \"subsolar_latitude_deg\": " + number(r.sdec) +
+             ", \"true_anomaly_deg\": " + number(r.true_anomaly) + ", \"flux_w_m2\": " + number(r.flux);
+      if (mars_) out += ", \"mars_year\": " + std::to_string(r.mars_year);
+      out += '}';
+      break;
+  }
+  first_ = false;
+}
+
+void Writer::footer(std::string& out) const {
+  if (format_ == OutputFormat::json) out += first_ ? "]\n" : "\n]\n";
+}
+
+}  // namespace kest::season
