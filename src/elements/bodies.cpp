@@ -1,10 +1,12 @@
 // The bodies the six tables hold, and finding one by name.
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "elements/kelements.hpp"
@@ -170,9 +172,24 @@ std::vector<BodyEntry> list_bodies(const TableSet& tables) {
   return bodies;
 }
 
-BodyMatch find_body(const std::vector<BodyEntry>& bodies, std::string_view name) {
-  const std::string want = lower(trim(name));
+BodyMatch find_body(const std::vector<BodyEntry>& all, std::string_view name) {
+  std::string want = lower(trim(name));
   BodyMatch m;
+  // "minor:Ceres" looks in one table only.
+  static constexpr std::array<std::pair<std::string_view, std::int32_t>, 6> kinds = {
+      {{"planet", 1}, {"satellite", 2}, {"minor", 3}, {"small", 4}, {"comet", 5}, {"exoplanet", 6}}};
+  std::vector<BodyEntry> in_table;
+  const std::vector<BodyEntry>* pool = &all;
+  if (const auto colon = want.find(':'); colon != std::string::npos) {
+    for (const auto& [kind, table] : kinds) {
+      if (want.compare(0, colon, kind) != 0) continue;
+      for (const BodyEntry& b : all)
+        if (b.table == table) in_table.push_back(b);
+      pool = &in_table;
+      want = trim(want.substr(colon + 1));
+    }
+  }
+  const std::vector<BodyEntry>& bodies = *pool;
   if (want.empty()) return m;
   std::vector<const BodyEntry*> exact, prefix;
   for (const BodyEntry& b : bodies) {

@@ -223,7 +223,9 @@ std::vector<BodyEntry> list_bodies(const TableSet& tables);
 
 // A body by name: letter case ignored, and a unique start of a name enough
 // (an exact name wins over longer names it starts). A satellite's entry
-// is the same whether given as "Phobos" or "Mars:Phobos".
+// is the same whether given as "Phobos" or "Mars:Phobos"; a name after
+// "planet:", "satellite:", "minor:", "small:", "comet:" or "exoplanet:" is
+// looked for in that table only ("minor:Ceres").
 struct BodyMatch {
   std::optional<BodyEntry> body;      // the one body meant
   std::vector<BodyEntry> candidates;  // otherwise: the names that come closest

@@ -68,6 +68,9 @@ BodyEntry resolve(const std::vector<BodyEntry>& bodies, const std::string& name)
   for (std::size_t i = 0; i < m.candidates.size() && i < 8; ++i)
     text += (i == 0 ? "" : ", ") + described(m.candidates[i]);
   if (!m.candidates.empty()) text += "?";
+  if (m.candidates.size() > 1 && m.candidates[0].name == m.candidates[1].name)
+    text += " (name the table: " + std::string(m.candidates[0].kind().substr(0, m.candidates[0].kind().find(' '))) +
+            ":" + m.candidates[0].name + ")";
   usage(text);
 }
 

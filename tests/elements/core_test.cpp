@@ -94,6 +94,9 @@ TEST(CoreBodies, FindByName) {
       {"Europe", "", "Europa"},       // a misspelling is answered with the nearest names
       {"Jupitr", "", "Jupiter"},
       {"Ceres", "", "1 Ceres"},       // in the minor-body and the small-body table
+      {"small:Ceres", "1 Ceres", ""},
+      {"comet:halley", "1P Halley (spin assumed)", ""},
+      {"planet:Phobos", "", ""},
       {"xyzzyq", "", ""},
       {"", "", ""},
   };

@@ -1,0 +1,96 @@
+// Dates and steps of kest-season: the accepted forms, the refusals, and the
+// ISO text of an instant.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "season/season.hpp"
+
+namespace kest::season {
+namespace {
+
+// Days from J2000.0 of each form; the first three name one instant.
+TEST(SeasonDates, AcceptedForms) {
+  struct Row {
+    const char* text;
+    double days;
+  };
+  const Row rows[] = {
+      {"2026-12-09", 9838.5},
+      {"JD2461383.5", 9838.5},
+      {"J2000+9838.5", 9838.5},
+      {"2026-12-09T06:30", 9838.5 + 6.5 / 24.0},
+      {"2000-01-01T12:00:00", 0.0},
+      {"2000-01-01T12:00:30.5", 30.5 / 86400.0},
+      {"J2000", 0.0},
+      {"J2000-12", -12.0},
+      {"1582-10-15", 2299161 - 2451545.0 - 0.5},  // first Gregorian day
+      {"1582-10-04", 2299160 - 2451545.0 - 0.5},  // last Julian day
+      {"0000-01-01", 1721058 - 2451545.0 - 0.5},  // 1 BC, Julian calendar
+      {"-0001-12-31", 1721057 - 2451545.0 - 0.5},
+      {"2024-02-29", 8824.5},
+  };
+  for (const Row& r : rows) {
+    std::string error;
+    const auto d = parse_date(r.text, error);
+    ASSERT_TRUE(d.has_value()) << r.text << ": " << error;
+    EXPECT_NEAR(*d, r.days, 1e-9) << r.text;
+  }
+}
+
+TEST(SeasonDates, Refusals) {
+  struct Row {
+    const char* text;
+    const char* says;  // a piece of the message
+  };
+  const Row rows[] = {
+      {"9838.5", "a bare number"},  {"2461383.5", "a bare number"},    {"2023-02-29", "no such day"},
+      {"1582-10-10", "no such day"}, {"2026-13-01", "no month 13"},    {"2026-12-09T24:00", "out of range"},
+      {"2026-12-09T06", "hh:mm"},    {"JD", "not a Julian date"},      {"JDx", "not a Julian date"},
+      {"J2000+", "days from J2000.0"}, {"J2000*3", "days from J2000.0"}, {"yesterday", "not a date"},
+      {"", "not a date"},            {"2026-1-9", "not a date"},       {"JDnan", "not a Julian date"},
+  };
+  for (const Row& r : rows) {
+    std::string error;
+    EXPECT_FALSE(parse_date(r.text, error).has_value()) << r.text;
+    EXPECT_NE(error.find(r.says), std::string::npos) << r.text << ": " << error;
+  }
+}
+
+TEST(SeasonDates, Steps) {
+  struct Row {
+    const char* text;
+    double days;  // 0: refused
+  };
+  const Row rows[] = {{"10d", 10.0}, {"0.1d", 0.1},      {"6h", 0.25}, {"30m", 30.0 / 1440.0}, {"45s", 45.0 / 86400.0},
+                      {"1y", 365.25}, {"2.5", 2.5},      {"0", 0.0},   {"-1d", 0.0},           {"0h", 0.0},
+                      {"d", 0.0},     {"1w", 0.0},       {"inf", 0.0}, {"", 0.0}};
+  for (const Row& r : rows) {
+    std::string error;
+    const auto s = parse_step(r.text, error);
+    EXPECT_EQ(s.has_value(), r.days > 0.0) << r.text;
+    if (s) {
+      EXPECT_NEAR(*s, r.days, 1e-15) << r.text;
+    }
+  }
+}
+
+// The ISO text of an instant, rounded to the shown digit, and back.
+TEST(SeasonDates, IsoTextAndRoundTrip) {
+  EXPECT_EQ(iso_date(9838.5), "2026-12-09T00:00:00");
+  EXPECT_EQ(iso_date(0.0, 3), "2000-01-01T12:00:00.000");
+  EXPECT_EQ(iso_date(-0.5 - 0.6 / 86400.0), "1999-12-31T23:59:59");
+  EXPECT_EQ(iso_date(0.5 - 0.2 / 86400.0), "2000-01-02T00:00:00");  // rounds up into the next day
+  EXPECT_EQ(iso_date(1721058 - 2451545.0 - 0.5), "0000-01-01T00:00:00");
+  EXPECT_EQ(iso_date(1721057 - 2451545.0 - 0.5), "-0001-12-31T00:00:00");
+  for (double d = -800000.0; d < 800000.0; d += 7919.123) {
+    std::string error;
+    const auto back = parse_date(iso_date(d, 3), error);
+    ASSERT_TRUE(back.has_value()) << iso_date(d, 3) << ": " << error;
+    EXPECT_NEAR(*back, d, 0.0006 / 86400.0) << iso_date(d, 3);
+  }
+}
+
+}  // namespace
+}  // namespace kest::season

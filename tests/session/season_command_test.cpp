@@ -1,0 +1,252 @@
+// kest-season run as a program: its rows against the dialogue's ephemeris,
+// events found again from their own Ls, bodies by name, and every kind of
+// bad input (one line on standard error, status 2, nothing on standard
+// output).
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "session.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kest::testing::lines_of;
+using kest::testing::run_kest;
+using kest::testing::ScratchDir;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs kest-season in dir with the given arguments. With head_lines > 0 its
+// output goes through a pipe whose reader stops after that many lines.
+Result season(const ScratchDir& dir, const std::vector<std::string>& args, int head_lines = 0) {
+  const fs::path out = dir.path() / ".season-out", err = dir.path() / ".season-err";
+  int pipefd[2] = {-1, -1};
+  if (head_lines > 0 && ::pipe(pipefd) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+    const int o = head_lines > 0 ? pipefd[1] : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(o, 1);
+    ::dup2(e, 2);
+    if (head_lines > 0) ::close(pipefd[0]);
+    std::vector<char*> argv{const_cast<char*>("kest-season")};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(KEST_SEASON_BINARY_PATH, argv.data());
+    ::_exit(127);
+  }
+  Result r;
+  if (head_lines > 0) {
+    ::close(pipefd[1]);
+    std::string got;
+    char c = 0;
+    int lines = 0;
+    while (lines < head_lines && ::read(pipefd[0], &c, 1) == 1) {
+      got += c;
+      if (c == '\n') ++lines;
+    }
+    ::close(pipefd[0]);  // the reader goes away
+    r.out = got;
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (head_lines == 0) r.out = dir.read(".season-out");
+  r.err = dir.read(".season-err");
+  return r;
+}
+
+void copy_tables(const ScratchDir& dir) {
+  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab"})
+    dir.copy_table(t);
+}
+
+// The fields of a line, without the CR of a CSV line end.
+std::vector<std::string> fields(std::string line, char sep) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::vector<std::string> f;
+  std::stringstream ss(line);
+  for (std::string x; std::getline(ss, x, sep);) f.push_back(x);
+  return f;
+}
+
+// With --epoch the command's numbers equal the dialogue's ephemeris table
+// for the same body, epoch and dates, to the digits the table prints.
+TEST(SeasonCommand, FrozenEpochEqualsTheDialoguesTable) {
+  struct Row {
+    const char* body;
+    const char* dialogue;  // option 1 answers
+    const char* epoch;
+  };
+  const Row rows[] = {{"Mars", "1\n4\n0.24\n0\n/\n", "2024"},
+                      {"Europa", "1\n5\n-0.1\n0\nEuropa\n", "1990"},
+                      {"minor:1 Ceres", "3\n1\n0\n", "2000"},
+                      {"small:ceres", "4\n1\n0\n", "2000"},
+                      {"halley", "5\n1\n0\n", "2000"},
+                      {"51 Peg b", "6\n1\n0\n", "2000"}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.body);
+    ScratchDir dir;
+    copy_tables(dir);
+    const auto d = run_kest(dir, std::string("p\n1\n") + r.dialogue + "3\n12 8700 37.25\n0 0 x\n0 0 0\n0\n");
+    ASSERT_EQ(d.status, 0) << d.out;
+    std::vector<std::string> table;
+    for (const std::string& l : lines_of(d.prt))
+      if (l.size() == 67 && l[0] == ' ' && l.find("YEAR") == std::string::npos) table.push_back(l);
+    ASSERT_EQ(table.size(), 12u);
+    const auto s = season(dir, {"--csv", "--epoch", r.epoch, "table", r.body, "--from", "J2000+8700", "--to",
+                                "J2000+9109.75", "--step", "37.25"});
+    ASSERT_EQ(s.status, 0) << s.err;
+    const auto rows_out = lines_of(s.out);
+    ASSERT_EQ(rows_out.size(), 13u);
+    for (std::size_t i = 0; i < 12; ++i) {
+      const auto f = fields(rows_out[i + 1], ',');
+      char buf[80];
+      // Columns of the dialogue: distance F10.6, Ls F7.2, subsolar latitude F7.2.
+      std::snprintf(buf, sizeof buf, "%10.6f %7.2f%7.2f", std::stod(f[2]), std::stod(f[3]), std::stod(f[4]));
+      EXPECT_EQ(table[i].substr(22, 25), std::string(buf)) << "row " << i;
+    }
+  }
+}
+
+// Date -> Ls -> date: the events of a row's own Ls come back to its date
+// within a second; the seasons of the Earth fall in their months.
+TEST(SeasonCommand, EventsRoundTripAndEarthSeasons) {
+  ScratchDir dir;
+  copy_tables(dir);
+  for (const char* body : {"Mars", "Earth", "Titan", "halley"}) {
+    SCOPED_TRACE(body);
+    const auto at = season(dir, {"--csv", "at", body, "2026-12-09T06:30"});
+    ASSERT_EQ(at.status, 0) << at.err;
+    const auto f = fields(lines_of(at.out)[1], ',');
+    const auto ev = season(dir, {"--csv", "events", body, "--from", "2026-12-08", "--to", "2026-12-11", "--ls", f[3]});
+    ASSERT_EQ(ev.status, 0) << ev.err;
+    bool found = false;
+    for (const std::string& l : lines_of(ev.out)) {
+      const auto g = fields(l, ',');
+      if (g.size() > 2 && g[1].rfind("Ls=", 0) == 0) {
+        EXPECT_NEAR(std::stod(g[2]), std::stod(f[1]), 1.0 / 86400.0);
+        found = true;
+      }
+    }
+    EXPECT_TRUE(found) << ev.out;
+  }
+  const auto e = season(dir, {"events", "earth", "--from", "2024-01-01", "--to", "2024-12-31"});
+  ASSERT_EQ(e.status, 0);
+  const std::vector<std::string> want = {"2024-01-", "2024-03-20", "2024-06-20", "2024-07-0", "2024-09-22", "2024-12-21"};
+  const auto lines = lines_of(e.out);
+  ASSERT_EQ(lines.size(), 7u) << e.out;
+  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(lines[i + 1].rfind(want[i], 0), 0u) << lines[i + 1];
+}
+
+// Mars years: MY 36 began on 2021 February 7 and MY 39 on 2026 September 30.
+TEST(SeasonCommand, MarsYearsAreNumbered) {
+  ScratchDir dir;
+  copy_tables(dir);
+  const auto e = season(dir, {"--csv", "events", "Mars", "--from", "2021-01-01", "--to", "2027-01-01", "--ls", "0"});
+  ASSERT_EQ(e.status, 0) << e.err;
+  std::vector<std::string> starts;
+  for (const std::string& l : lines_of(e.out)) {
+    const auto f = fields(l, ',');
+    if (f.size() > 8 && f[1] == "Ls=0") starts.push_back(f[0].substr(0, 10) + " MY" + f[8]);
+  }
+  EXPECT_EQ(starts, (std::vector<std::string>{"2021-02-07 MY36", "2022-12-26 MY37", "2024-11-12 MY38",
+                                               "2026-09-30 MY39"}));
+}
+
+TEST(SeasonCommand, ListingAndOutputForms) {
+  ScratchDir dir;
+  copy_tables(dir);
+  const auto list = season(dir, {"--list"});
+  ASSERT_EQ(list.status, 0);
+  EXPECT_NE(list.out.find("Europa                      satellite   spinaxis.tab  item 15  of Jupiter"),
+            std::string::npos);
+  const auto json = season(dir, {"--json", "table", "mars", "--from", "2026-01-01", "--to", "2026-01-02", "--step", "1d"});
+  ASSERT_EQ(json.status, 0);
+  EXPECT_EQ(json.out.front(), '[');
+  EXPECT_EQ(json.out.substr(json.out.size() - 3), "\n]\n");
+  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '{'), 2);
+  const auto help = season(dir, {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("events"), std::string::npos);
+  const auto version = season(dir, {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("kest-season ", 0), 0u);
+  // Far from the osculation epoch: a warning, and the numbers all the same.
+  const auto far = season(dir, {"at", "1 Ceres (epoch", "2040-01-01"});
+  EXPECT_EQ(far.status, 0) << far.err;
+  EXPECT_NE(far.err.find("warning"), std::string::npos);
+  EXPECT_EQ(lines_of(far.out).size(), 2u);
+}
+
+// A reader that goes away ends the output quietly; the table never ends
+// with status 0 short of its rows.
+TEST(SeasonCommand, ClosedPipeEndsQuietly) {
+  ScratchDir dir;
+  copy_tables(dir);
+  const auto r = season(dir, {"--csv", "table", "Mars", "--from", "2000-01-01", "--to", "2100-01-01", "--step", "0.01d"}, 3);
+  EXPECT_EQ(lines_of(r.out).size(), 3u);
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.status, 0);
+}
+
+TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
+  ScratchDir dir;
+  copy_tables(dir);
+  // A table with an open comet and one with a damaged value.
+  ScratchDir bad;
+  copy_tables(bad);
+  bad.write("comet.tab", "C_END\n--\n'Open one'\n2020 1 1.5\n10\n20\n30\n1.0\n1.2\n0 90\n1\n");
+  std::string minor = "C_END\n--\n'Broken'\n2451545.0\n1.0\n0.1\nten\n";
+  for (int i = 0; i < 7; ++i) minor += "1\n";
+  bad.write("minor.tab", minor);
+  const std::string badtables = bad.path().string();
+  struct Row {
+    std::vector<std::string> args;
+    const char* says;
+  };
+  const std::vector<Row> rows = {
+      {{"at", "Europe", "2026-01-01"}, "did you mean Europa (Jupiter)"},
+      {{"at", "Xyzzyq", "2026-01-01"}, "no body 'Xyzzyq'"},
+      {{"at", "Ceres", "2026-01-01"}, "did you mean 1 Ceres (minor body), 1 Ceres (small body)? (name the table: minor:1 Ceres)"},
+      {{"at", "Mars", "9838.5"}, "a bare number"},
+      {{"at", "Mars", "2026-02-30"}, "no such day"},
+      {{"table", "Mars", "--from", "2026-01-01", "--to", "2026-02-01", "--step", "0d"}, "more than zero"},
+      {{"table", "Mars", "--from", "2026-01-01", "--to", "2026-02-01", "--step", "-1d"}, "more than zero"},
+      {{"table", "Mars", "--from", "2026-02-01", "--to", "2026-01-01", "--step", "1d"}, "lies after"},
+      {{"table", "Mars", "--from", "1900-01-01", "--to", "2100-01-01", "--step", "1s"}, "more than 10^8 rows"},
+      {{"table", "Mars", "--from", "2026-01-01"}, "needs --from, --to and --step"},
+      {{"events", "Mars", "--from", "2026-01-01", "--to", "2025-01-01"}, "lies after"},
+      {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", "9x"}, "--ls"},
+      {{"--tables", "/nonexistent-tables", "at", "Mars", "2026-01-01"}, "no element tables in /nonexistent-tables"},
+      {{"--tables", badtables, "at", "Open", "2026-01-01"}, "no elliptic orbit"},
+      {{"--tables", badtables, "at", "Broken", "2026-01-01"}, "error reading value"},
+      {{"--frobnicate"}, "--frobnicate"},
+      {{"at", "Mars"}, "DATE"},
+      {{"--csv", "--json", "--list"}, "excludes"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.args.back());
+    const auto s = season(dir, r.args);
+    EXPECT_EQ(s.status, 2);
+    EXPECT_EQ(s.out, "");
+    EXPECT_EQ(std::count(s.err.begin(), s.err.end(), '\n'), 1) << s.err;
+    EXPECT_EQ(s.err.rfind("kest-season: ", 0), 0u) << s.err;
+    EXPECT_NE(s.err.find(r.says), std::string::npos) << s.err;
+  }
+}
+
+}  // namespace
