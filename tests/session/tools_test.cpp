@@ -1,13 +1,16 @@
 // The helper tools around the program: tools/plot-ephemeris turns the
-// ephemeris tables of a real print file into a PNG picture, and
-// tools/validate still runs the program and writes its comparison with the
-// published values.
+// ephemeris tables of a real print file, or kest-season's CSV, into a PNG
+// picture, tools/validate still runs kest and kest-season and writes their
+// comparison with the published values, and the kest-season examples run.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "session.hpp"
 
@@ -108,6 +111,249 @@ TEST(Validate, SaysSoWhenThereIsNoProgram) {
   ScratchDir dir;
   EXPECT_EQ(shell(quoted(tools_dir() / "validate") + " " + quoted(dir.path() / "no-such-kest") + " --fast 2>/dev/null"),
             2);
+}
+
+// kest-season, built beside kest.
+fs::path season_binary() { return fs::path(KEST_BINARY_PATH).parent_path() / "kest-season"; }
+
+// Runs kest-season with the shipped tables and the given arguments; its output goes to file.
+int run_season(const std::string& args, const fs::path& file) {
+  return shell(quoted(season_binary()) + " --tables " + quoted(kest::testing::data_dir()) + " " + args + " >> " +
+               quoted(file));
+}
+
+std::vector<std::string> fields(const std::string& line) {
+  std::vector<std::string> out(1);
+  for (char ch : line) {
+    if (ch == ',') {
+      out.emplace_back();
+    } else {
+      out.back().push_back(ch);
+    }
+  }
+  return out;
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// kest-season's CSV, of one run or of several put one after the other, and
+// a print file of a real kest run: the curves the plot tool makes of them,
+// with the x axis asked for. The kept data must hold every row, at the
+// instant of its day count, with the Ls text as read, and break the curves
+// where Ls wraps.
+struct PlotCase {
+  const char* what;
+  std::vector<std::string> runs;  // kest-season arguments, one run each; none: the kest print file
+  const char* x;                  // "" (the date), "--x ls" or "--x=date"
+  const char* titles;
+  int wraps;  // points without Ls; -1 when not known beforehand
+  bool against_ls;
+};
+const PlotCase kPlotCases[] = {
+    {"a table against the date",
+     {"--csv table Mars --from 2020-01-01 --to 2026-01-01 --step 5d"},
+     "",
+     "mars\n",
+     3,
+     false},
+    {"a table against Ls",
+     {"--csv table Mars --from 2020-01-01 --to 2026-01-01 --step 5d"},
+     "--x ls",
+     "mars\n",
+     3,
+     true},
+    {"events, with their event and Mars-year columns",
+     {"--csv events Mars --from 2020-01-01 --to 2026-01-01"},
+     "--x=date",
+     "mars\n",
+     -1,
+     false},
+    {"two runs one after the other",
+     {"--csv table Earth --from 2024-01-01 --to 2024-12-31 --step 30d",
+      "--csv table Mars --from 2020-01-01 --to 2026-01-01 --step 5d"},
+     "--x ls",
+     "mars\nmars (2)\n",
+     4,
+     true},
+    {"a kest print file against Ls", {}, "--x ls", "Mars, November 2024\nsecond\n", 1, true},
+};
+
+TEST(PlotEphemeris, DrawsKestSeasonCsvAndPrintFilesAgainstTheDateOrLs) {
+  if (!have("gnuplot")) GTEST_SKIP() << "gnuplot is missing (tools/setup installs gnuplot-nox)";
+  ASSERT_TRUE(fs::exists(season_binary())) << "build the kest-season target";
+  for (const auto& c : kPlotCases) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    std::string input = "mars.csv";
+    if (c.runs.empty()) {
+      dir.copy_table("planelem.tab");
+      dir.copy_table("spinaxis.tab");
+      ASSERT_EQ(run_kest(dir, kMarsTables).status, 0);
+      input = "kest.prt";
+    }
+    for (const auto& args : c.runs) ASSERT_EQ(run_season(args, dir.path() / input), 0);
+    ASSERT_EQ(
+        shell("PLOT_EPHEMERIS_KEEP=" + quoted(dir.path() / "keep") + " " + quoted(tools_dir() / "plot-ephemeris") +
+              " " + c.x + " " + quoted(dir.path() / input) + " " + quoted(dir.path() / "out.png") + " 2>&1"),
+        0);
+    EXPECT_EQ(dir.read("out.png").substr(0, 8), std::string(kPngSignature, 8));
+    EXPECT_EQ(dir.read("keep/titles"), c.titles);
+    const std::string data = dir.read("keep/data");
+    const std::string script = dir.read("keep/plot.gp");
+    if (c.wraps >= 0) {
+      EXPECT_EQ(count(data, " NaN "), static_cast<size_t>(c.wraps));
+    }
+    EXPECT_NE(script.find(c.against_ls ? "layout 2,1" : "layout 3,1"), std::string::npos);
+    EXPECT_NE(script.find(c.against_ls ? "using 2:3" : "using 1:2"), std::string::npos);
+    EXPECT_EQ(script.find("using 2:2"), std::string::npos);
+    if (c.runs.empty()) continue;
+    // Every CSV row is one point; the first at its instant, with its Ls.
+    const auto csv = kest::testing::lines_of(dir.read(input));
+    EXPECT_EQ(count(data, "\n") - count(data, " NaN ") - 2 * (c.runs.size() - 1), csv.size() - c.runs.size());
+    // The first point: the fields under their names in the header, the day
+    // count as seconds from 1970.
+    const auto head = fields(csv.at(0));
+    const auto first = fields(csv.at(1));
+    ASSERT_EQ(first.size(), head.size());
+    const auto field = [&](const std::string& name) {
+      return first[std::find(head.begin(), head.end(), name) - head.begin()];
+    };
+    char seconds[64];
+    std::snprintf(seconds, sizeof seconds, "%.3f", 946728000 + std::stod(field("days_j2000")) * 86400);
+    EXPECT_EQ(data.substr(0, data.find('\n')), std::string(seconds) + " " + field("ls_deg") + " " +
+                                                   field("subsolar_latitude_planetocentric_deg") + " " +
+                                                   field("distance_au"));
+  }
+}
+
+// What the plot tool refuses besides print files without tables: a bad
+// axis, and CSV without the columns or rows it needs.
+struct CsvRefusal {
+  const char* what;
+  const char* options;
+  const char* csv;
+  int status;
+};
+const char kGoodCsv[] =
+    "date_tt,days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg\n"
+    "2024-01-01T00:00:00.000,8765.5,0.983,280.1,-23.0\n2024-01-11T00:00:00.000,8775.5,0.984,290.3,-22.0\n";
+const CsvRefusal kCsvRefusals[] = {
+    {"an unknown axis", "--x time", kGoodCsv, 2},
+    {"--x without its axis", "--x", kGoodCsv, 2},
+    {"a header row only", "", "date_tt,days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg\n", 1},
+    {"no Ls column", "", "date_tt,days_j2000,distance_au\n2024-01-01T00:00:00.000,8765.5,0.98\n", 1},
+    {"rows with fields missing", "--x ls",
+     "date_tt,days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg\n"
+     "2024-01-01T00:00:00.000,8765.5,0.98,280.1\n",
+     1},
+};
+
+TEST(PlotEphemeris, RefusesBadAxesAndCsvWithoutItsColumns) {
+  if (!have("gnuplot")) GTEST_SKIP() << "gnuplot is missing (tools/setup installs gnuplot-nox)";
+  for (const auto& c : kCsvRefusals) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    dir.write("in.csv", c.csv);
+    const std::string files = std::string(c.options) == "--x"
+                                  ? ""
+                                  : " " + quoted(dir.path() / "in.csv") + " " + quoted(dir.path() / "out.png");
+    EXPECT_EQ(shell(quoted(tools_dir() / "plot-ephemeris") + " " + c.options + files + " 2>/dev/null"), c.status);
+    EXPECT_FALSE(dir.exists("out.png"));
+  }
+  // The same good CSV is drawn.
+  ScratchDir dir;
+  dir.write("in.csv", kGoodCsv);
+  EXPECT_EQ(shell(quoted(tools_dir() / "plot-ephemeris") + " --x ls " + quoted(dir.path() / "in.csv") + " " +
+                  quoted(dir.path() / "out.png")),
+            0);
+}
+
+// The validation of kest-season's events: a stand-in for kest-season passes
+// the real one's rows on, changed, and the validation must fail with the
+// right status and say what broke.
+struct SeasonFault {
+  const char* what;
+  double earth_minutes;  // added to the Earth's instants
+  double mars_hours;     // added to Mars's instants
+  int renumber;          // added to the Mars year
+  double date_seconds;   // added to the printed date alone
+  int exit_status;       // of the stand-in
+  int status;            // of the validation
+  const char* says;
+};
+const SeasonFault kSeasonFaults[] = {
+    {"unchanged", 0, 0, 0, 0, 0, 0, ""},
+    {"the Earth's equinoxes 30 minutes late", 30, 0, 0, 0, 0, 1, "kest-season, Earth 2000: March equinox"},
+    {"Mars years 2 hours late", 0, 2, 0, 0, 0, 1, "kest-season, Mars year 36: start"},
+    {"Mars years numbered one too high", 0, 0, 1, 0, 0, 1, "kest-season, Mars year 36: 0 starts numbered 36"},
+    {"the printed date off its day count", 0, 0, 0, 1, 0, 2, "is +1.000 s from day"},
+    {"kest-season failing", 0, 0, 0, 0, 2, 2, "ended with status 2"},
+};
+
+TEST(Validate, FailsWhenKestSeasonBreaksALimit) {
+  if (!have("python3")) GTEST_SKIP() << "python3 is missing";
+  ASSERT_TRUE(fs::exists(season_binary())) << "build the kest-season target";
+  for (const auto& c : kSeasonFaults) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    char params[256];
+    std::snprintf(params, sizeof params, "EARTH, MARS, RENUMBER, DATE, STATUS = %g / 1440, %g / 24, %d, %g, %d\n",
+                  c.earth_minutes, c.mars_hours, c.renumber, c.date_seconds, c.exit_status);
+    dir.write("kest-season",
+              "#!/usr/bin/env python3\nimport csv, datetime, subprocess, sys\n" + std::string(params) +
+                  "if STATUS: sys.exit(STATUS)\n"
+                  "out = subprocess.run([" +
+                  quoted(season_binary()) +
+                  "] + sys.argv[1:], capture_output=True, "
+                  "text=True, check=True).stdout\n"
+                  "rows = list(csv.DictReader(out.splitlines()))\n"
+                  "w = csv.DictWriter(sys.stdout, fieldnames=out.splitlines()[0].split(','), lineterminator='\\n')\n"
+                  "w.writeheader()\n"
+                  "for r in rows:\n"
+                  "    days = float(r['days_j2000']) + (EARTH if 'Earth' in sys.argv else MARS)\n"
+                  "    t = datetime.datetime(2000, 1, 1, 12) + datetime.timedelta(days=days, seconds=DATE)\n"
+                  "    r['days_j2000'], r['date_tt'] = repr(days), t.isoformat(timespec='milliseconds')\n"
+                  "    if 'mars_year' in r: r['mars_year'] = str(int(r['mars_year']) + RENUMBER)\n"
+                  "    w.writerow(r)\n");
+    fs::permissions(dir.path() / "kest-season", fs::perms::owner_all);
+    const int st = shell(quoted(tools_dir() / "validate") + " " + quoted(KEST_BINARY_PATH) + " --season " +
+                         quoted(dir.path() / "kest-season") + " --fast -o " + quoted(dir.path() / "v.md") + " 2> " +
+                         quoted(dir.path() / "err"));
+    EXPECT_EQ(st, c.status) << dir.read("err");
+    EXPECT_NE(dir.read("err").find(c.says), std::string::npos) << dir.read("err");
+  }
+}
+
+// The kest-season examples run with the tree's program and tables and show
+// what their comments promise.
+struct SeasonExample {
+  const char* script;
+  std::vector<const char*> shows;
+  size_t lines;
+};
+const SeasonExample kSeasonExamples[] = {
+    {"season-mars-years.sh", {"2021-02-07T", "2022-12-26T", "2024-11-12T", " 36\n", " 37\n", " 38\n"}, 9},
+    {"season-earth-2024.sh", {"2024-03-20T", "Ls=90", "2024-09-22T", "Ls=270", "perihelion", "aphelion"}, 7},
+    {"season-europa-csv.sh", {"date_tt,", ",subsolar_latitude_planetocentric_deg,", "2021-02-18T", "2032-12-"}, 435},
+};
+
+TEST(Examples, KestSeasonExamplesShowWhatTheySay) {
+  ASSERT_TRUE(fs::exists(season_binary())) << "build the kest-season target";
+  const fs::path examples = kest::testing::data_dir().parent_path() / "examples";
+  for (const auto& c : kSeasonExamples) {
+    SCOPED_TRACE(c.script);
+    ScratchDir dir;
+    ASSERT_EQ(shell("KEST_SEASON=" + quoted(season_binary()) + " " + quoted(examples / c.script) + " > " +
+                    quoted(dir.path() / "out")),
+              0);
+    const std::string out = dir.read("out");
+    for (const char* s : c.shows) EXPECT_NE(out.find(s), std::string::npos) << s;
+    EXPECT_EQ(kest::testing::lines_of(out).size(), c.lines);
+  }
 }
 
 }  // namespace
