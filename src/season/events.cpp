@@ -73,7 +73,10 @@ std::vector<Event> find_events(const Body& b, double from, double to, const std:
   std::vector<Found> found;
   const BodySetup s0 = setup_at(b, from);
   const double period = s0.elements.PERIOD;
-  for (double tau = from - period; tau <= to + period; tau += period) {
+  // One orbit after another, from one before the span to one after it.
+  const auto orbits = static_cast<long>(std::ceil((to - from) / period)) + 2;
+  for (long k = -1; k <= orbits; ++k) {
+    const double tau = from + static_cast<double>(k) * period;
     const BodySetup s = setup_at(b, tau);
     const double p = s.elements.PERIOD;
     const auto near_tau = [&](double g) { return g + std::round((tau - g) / p) * p; };

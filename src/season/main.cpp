@@ -203,7 +203,12 @@ int run(int argc, char** argv) {
         line.resize(std::max<std::size_t>(line.size() + 1, 28), ' ');
         std::string kind(b.kind());
         kind.resize(12, ' ');
-        text += line + kind + file + "  item " + std::to_string(b.item) + (b.planet.empty() ? "" : "  of " + b.planet) + '\n';
+        text += line;
+        text += kind;
+        text += file;
+        text += "  item " + std::to_string(b.item);
+        if (!b.planet.empty()) text += "  of " + b.planet;
+        text += '\n';
       }
     }
     out.put(text);
@@ -267,7 +272,11 @@ int run(int argc, char** argv) {
       const auto e = line.find_last_not_of(" \t");
       std::string err;
       const auto d = parse_date(line.substr(b, e - b + 1), err);
-      if (!d) usage(dates_file + ", line " + std::to_string(n) + ": " + err);
+      if (!d) {
+        std::string where = dates_file;
+        where += ", line " + std::to_string(n) + ": ";
+        usage(where + err);
+      }
       dates.push_back(*d);
       if (dates.size() > MAX_ROWS) usage(dates_file + " holds more than 10^8 dates");
     }

@@ -106,7 +106,7 @@ void Writer::row(std::string& out, const Row& r, std::string_view what) {
       out += "{\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
       if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
       out += ", \"days_j2000\": " + number(r.days) + ", \"distance_au\": " + number(r.distance) +
-             ", \"ls_deg\": " + number(r.ls) + ", \"subsolar_latitude_deg\": " + number(r.sdec) +
+             ", \"ls_deg\": " + number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + number(r.sdec) +
              ", \"true_anomaly_deg\": " + number(r.true_anomaly) + ", \"flux_w_m2\": " + number(r.flux);
       if (mars_) out += ", \"mars_year\": " + std::to_string(r.mars_year);
       out += '}';
