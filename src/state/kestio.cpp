@@ -89,23 +89,10 @@ std::string errtext(int err) { return std::strerror(err); }
 
 // Little-endian IEEE bytes of positions 1-30, and back; independent of the
 // host's byte order.
-std::array<unsigned char, RECLEN> encode_record() {
-  std::array<unsigned char, RECLEN> b{};
-  for (int k = 1; k <= NSAVED; ++k) {
-    const auto u = std::bit_cast<std::uint64_t>(KESTCM.pos(k));
-    const std::size_t at = 8 * static_cast<std::size_t>(k - 1);
-    for (std::size_t j = 0; j < 8; ++j) b[at + j] = static_cast<unsigned char>(u >> (8 * j));
-  }
-  return b;
-}
-
-std::array<double, NSAVED> decode_record(const std::array<unsigned char, RECLEN>& b) {
-  std::array<double, NSAVED> v{};
-  for (std::size_t k = 0; k < v.size(); ++k) {
-    std::uint64_t u = 0;
-    for (std::size_t j = 0; j < 8; ++j) u |= static_cast<std::uint64_t>(b[8 * k + j]) << (8 * j);
-    v[k] = std::bit_cast<double>(u);
-  }
+// Positions 1-30 of the state record.
+StateValues saved_positions() {
+  StateValues v{};
+  for (int k = 1; k <= NSAVED; ++k) v[static_cast<std::size_t>(k - 1)] = KESTCM.pos(k);
   return v;
 }
 
@@ -204,11 +191,11 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
       report(restore, BINFILE, "the file ends inside " + rec);
       return;
     }
-    const std::array<double, NSAVED> v = decode_record(b);
+    const StateValues v = decode_binary_record(b);
     for (int k = 1; k <= NSAVED; ++k) KESTCM.pos(k) = v[static_cast<std::size_t>(k - 1)];
     TITLE.set("From Binary: unknown");
   } else {
-    const std::array<unsigned char, RECLEN> b = encode_record();
+    const std::array<unsigned char, RECLEN> b = encode_binary_record(saved_positions());
     const bool ok = write_full(fd.get(), reinterpret_cast<const char*>(b.data()), b.size(), off);
     const int write_err = errno;
     if (!ok) {
@@ -225,27 +212,6 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
     }
   }
   confirm_binary(restore, ISEC);
-}
-
-// Header line of an ASCII record, and its body of 30 values, five per line.
-const Format& header_out() {
-  static const Format f{STATE_HEADER_OUT};
-  return f;
-}
-const Format& body_format() {
-  static const Format f{STATE_BODY};
-  return f;
-}
-
-// True when a header field holds a number, or only asterisks: a save writes
-// asterisks when PLANUM or TC does not fit its header field, and the body
-// carries both values anyway.
-bool header_number(std::string_view field, const Format& f) {
-  if (field.find_first_not_of('*') == std::string_view::npos) return true;
-  double x = 0.0;
-  const Item item(x);
-  const auto src = string_source(std::string(field));
-  return read_fmt_lines(*src, f, &item, 1) == ReadStatus::ok;
 }
 
 // Step 8: read the first record of the named file into temporaries and take
@@ -277,58 +243,15 @@ bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
     report(true, name, why);
     return false;
   }
-  // One line of the record, read as the given format.
-  std::string line;
-  const auto read_line = [&](const Format& f, std::initializer_list<Item> items) {
-    if (!src->next_line(line)) return ReadStatus::end_of_file;
-    if (src->too_long()) return ReadStatus::conversion_error;
-    const auto one = string_source(line + '\n');  // an empty line is a line too
-    return read_fmt_lines(*one, f, items.begin(), items.size());
-  };
-
-  // Columns 16-35 the run stamp, 47-51 PLANUM, 52-59 TC, 61-69 the title.
-  static const Format header_in{STATE_HEADER_IN};
-  static const Format planum_in{STATE_PLANUM_IN};
-  static const Format tc_in{STATE_TC_IN};
-  FixedText<20> runtime;
-  FixedText<5> planum;
-  FixedText<8> tc;
-  FixedText<9> title;
-  ReadStatus st = read_line(header_in, {runtime, planum, tc, title});
-  if (st == ReadStatus::end_of_file) {
-    report(true, name, "the file is empty");
+  const std::optional<AsciiRecord> rec = read_ascii_record(*src, why);
+  if (!rec) {
+    report(true, name, why);
     return false;
   }
-  if (st != ReadStatus::ok || !header_number(planum.view(), planum_in) ||
-      !header_number(tc.view(), tc_in)) {
-    report(true, name, "a field in line 1 is not a number");
-    return false;
-  }
-
-  std::array<double, NSAVED> v{};
-  for (std::size_t k = 0; k < 6; ++k) {
-    double* p = v.data() + 5 * k;
-    st = read_line(body_format(), {p[0], p[1], p[2], p[3], p[4]});
-    if (st == ReadStatus::end_of_file) {
-      report(true, name,
-             "the file ends after line " + std::to_string(k + 1) + " of the 7 lines of a record");
-      return false;
-    }
-    if (st != ReadStatus::ok) {
-      report(true, name, "a field in line " + std::to_string(k + 2) + " is not a number");
-      return false;
-    }
-    // A blank line would read as five zeros, and every later value would be
-    // taken from the wrong line.
-    if (line.find_first_not_of(" \t") == std::string::npos) {
-      report(true, name, "line " + std::to_string(k + 2) + " of the record is blank");
-      return false;
-    }
-  }
-
+  const StateValues& v = rec->values;
   for (int k = 1; k <= NSAVED; ++k) KESTCM.pos(k) = v[static_cast<std::size_t>(k - 1)];
-  KESTCM.RUNTIME = runtime;
-  TITLE.set(title.view());
+  KESTCM.RUNTIME = rec->runtime;
+  TITLE.set(rec->title.view());
   return true;
 }
 
@@ -396,14 +319,8 @@ bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
     unsigned char last = '\n';
     if (pread_full(fd.get(), &last, 1, sb.st_size - 1) == 1 && last != '\n') lines = "\n";
   }
-  const Value header[] = {KESTCM.VERSID, KESTCM.RUNTIME, KESTCM.PLANUM, KESTCM.TC,
-                          std::string_view(TITLE.data(), static_cast<std::size_t>(I))};
-  format_append(lines, header_out(), header, std::size(header));
-  std::vector<Value> body;
-  body.reserve(NSAVED);
-  for (int k = 1; k <= NSAVED; ++k) body.emplace_back(KESTCM.pos(k));
-  format_append(lines, body_format(), body.data(), body.size());
-
+  lines += ascii_record(saved_positions(), KESTCM.VERSID.view(), KESTCM.RUNTIME.view(),
+                        std::string_view(TITLE.data(), static_cast<std::size_t>(I)));
   if (!write_full(fd.get(), lines.data(), lines.size(), -1)) {
     const int err = errno;
     [[maybe_unused]] const int r = ::ftruncate(fd.get(), sb.st_size);

@@ -18,9 +18,46 @@
 
 #include <string_view>
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
 #include "textio/textio.hpp"
 
 namespace kest {
+
+// ---- State records as values ------------------------------------------------
+// Plain functions, for the dialogue and for other programs that read and
+// write state files (they touch no file and no global).
+
+// Positions 1-30 of the state record, PLANUM through BFRM.
+using StateValues = std::array<double, 30>;
+inline constexpr std::size_t STATE_RECORD_BYTES = 240;  // a binary record
+inline constexpr std::int32_t STATE_RECORDS = 15;       // records of KESTCM.DAT
+
+// A binary record: the 30 values as little-endian IEEE doubles.
+std::array<unsigned char, STATE_RECORD_BYTES> encode_binary_record(const StateValues& v);
+StateValues decode_binary_record(const std::array<unsigned char, STATE_RECORD_BYTES>& b);
+
+// The seven lines of a text record as a save writes them, each ending in a
+// line end: the header with the version, the run stamp (20 characters),
+// PLANUM, TC and the title as given, then the values five to a line.
+std::string ascii_record(const StateValues& v, std::string_view versid, std::string_view runtime,
+                         std::string_view title);
+
+// The first text record of lines: the values, the run stamp and the nine
+// characters of the title a restore takes; nothing, with the reason, when
+// the record is damaged (a field not a number, a blank or over-long line,
+// the lines ending early).
+struct AsciiRecord {
+  StateValues values{};
+  FixedText<20> runtime;
+  FixedText<9> title;
+};
+std::optional<AsciiRecord> read_ascii_record(LineSource& src, std::string& why);
 
 // ---- The ASCII state record's format texts ------------------------------------
 
