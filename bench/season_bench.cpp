@@ -83,13 +83,13 @@ BENCHMARK(BM_DialogueMillionLinesSameRows)->UseManualTime()->Unit(benchmark::kMi
 void BM_EventsHundredMarsYears(benchmark::State& state) {
   const kest::TableSet tables{fs::path(KEST_DATA_PATH)};
   const auto bodies = kest::list_bodies(tables);
-  kest::season::BodyError error;
-  const auto mars = kest::season::make_body(tables, *kest::find_body(bodies, "Mars").body, std::nullopt, error);
+  kest::SeasonBodyError error;
+  const auto mars = kest::make_season_body(tables, *kest::find_body(bodies, "Mars").body, std::nullopt, error);
   std::string e1, e2;
-  const double from = *kest::season::parse_date("1955-04-01", e1), to = *kest::season::parse_date("2143-01-01", e2);
+  const double from = *kest::parse_date("1955-04-01", e1), to = *kest::parse_date("2143-01-01", e2);
   std::size_t found = 0;
   for (auto _ : state) {
-    const auto events = kest::season::find_events(*mars, from, to, {0.0, 90.0, 180.0, 270.0});
+    const auto events = kest::find_season_events(*mars, from, to, {0.0, 90.0, 180.0, 270.0});
     found = events.size();
     benchmark::DoNotOptimize(events.data());
   }

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "season/season.hpp"
+#include "elements/kelements.hpp"
+#include "time/ktime.hpp"
 
-namespace kest::season {
+namespace kest {
 
 namespace {
 
@@ -24,17 +25,17 @@ double wrap180(double a) {
   return a;
 }
 
-BodySetup setup_at(const Body& b, double days) {
+BodySetup setup_at(const SeasonBody& b, double days) {
   if (b.frozen) return *b.frozen;
   return set_up_body(b.model.at(days / DAYS_PER_CENTURY), b.model.table());
 }
 
 // The instant near t when Ls passes L.
-double refine_crossing(const Body& b, double L, double t) {
+double refine_crossing(const SeasonBody& b, double L, double t) {
   const double h = 0.01;
   for (int i = 0; i < MAX_STEPS; ++i) {
-    const double f = wrap180(row_at(b, t).ls - L);
-    const double slope = wrap180(row_at(b, t + h).ls - row_at(b, t - h).ls) / (2.0 * h);
+    const double f = wrap180(season_row(b, t).ls - L);
+    const double slope = wrap180(season_row(b, t + h).ls - season_row(b, t - h).ls) / (2.0 * h);
     if (!(std::fabs(slope) > 0.0)) break;
     const double step = f / slope;
     t -= step;
@@ -44,12 +45,12 @@ double refine_crossing(const Body& b, double L, double t) {
 }
 
 // The instant near t where the distance is least or greatest.
-double refine_apsis(const Body& b, double t) {
+double refine_apsis(const SeasonBody& b, double t) {
   const double h = 0.05;
   for (int i = 0; i < MAX_STEPS; ++i) {
-    const double r0 = row_at(b, t).distance;
-    const double rp = row_at(b, t + h).distance;
-    const double rm = row_at(b, t - h).distance;
+    const double r0 = season_row(b, t).distance;
+    const double rp = season_row(b, t + h).distance;
+    const double rm = season_row(b, t - h).distance;
     const double d1 = (rp - rm) / (2.0 * h);
     const double d2 = (rp - 2.0 * r0 + rm) / (h * h);
     if (!(std::fabs(d2) > 0.0)) break;
@@ -64,7 +65,7 @@ std::string ls_name(double L) { return "Ls=" + number(L); }
 
 }  // namespace
 
-std::vector<Event> find_events(const Body& b, double from, double to, const std::vector<double>& ls_values) {
+std::vector<SeasonEvent> find_season_events(const SeasonBody& b, double from, double to, const std::vector<double>& ls_values) {
   struct Found {
     double t;
     std::string what;
@@ -88,7 +89,7 @@ std::vector<Event> find_events(const Body& b, double from, double to, const std:
     found.push_back({refine_apsis(b, near_tau(s.elements.TJP + p / 2.0)), "aphelion", std::nan("")});
   }
   std::sort(found.begin(), found.end(), [](const Found& x, const Found& y) { return x.t < y.t; });
-  std::vector<Event> events;
+  std::vector<SeasonEvent> events;
   for (std::size_t i = 0; i < found.size(); ++i) {
     const Found& f = found[i];
     if (!(f.t >= from && f.t <= to)) continue;
@@ -97,7 +98,7 @@ std::vector<Event> find_events(const Body& b, double from, double to, const std:
     for (std::size_t k = events.size(); k-- > 0 && f.t - events[k].row.days < 1e-3;)
       if (events[k].what == f.what) seen = true;
     if (seen) continue;
-    Event e{f.what, row_at(b, f.t)};
+    SeasonEvent e{f.what, season_row(b, f.t)};
     if (b.mars && f.ls_target == 0.0 && b.mars_year1 != 0.0) {
       // The year that begins here.
       e.row.mars_year = static_cast<std::int32_t>(
@@ -108,4 +109,4 @@ std::vector<Event> find_events(const Body& b, double from, double to, const std:
   return events;
 }
 
-}  // namespace kest::season
+}  // namespace kest

@@ -276,6 +276,60 @@ struct BodySetup {
 };
 BodySetup set_up_body(const ElementSet& e, std::int32_t table);
 
+// ---- Seasons of a body at dates, and its events ------------------------------
+// For the faces beside the dialogue (the season command, the Python
+// module): a body from a listing entry, evaluated at each date or frozen.
+
+struct SeasonBody {
+  BodyEntry entry;
+  BodyModel model;
+  std::optional<double> epoch_tcen;  // frozen epoch (centuries), or evaluated at each date
+  double power = 1.0;                // star's power relative to the Sun's
+  bool mars = false;                 // Mars years are numbered
+  double osculating_epoch = 0.0;     // days from J2000.0 where the elements osculate
+  double osculating_span = 0.0;      // days around it where they are taken as good (0: no limit)
+  std::optional<BodySetup> frozen;   // the set-up at the frozen epoch
+  double mars_year1 = 0.0;           // Mars: the start of Mars year 1 (Ls = 0 near 1955 April 11)
+};
+
+// What went wrong setting a body up, in one line.
+struct SeasonBodyError {
+  std::string message;
+};
+
+// The body of a listing entry, frozen at `epoch_year` (a year such as 2024.5)
+// when given. Refuses an open orbit.
+std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEntry& entry, std::optional<double> epoch_year,
+                              SeasonBodyError& error);
+
+struct SeasonRow {
+  double days = 0.0;          // days from J2000.0, TT
+  double distance = 0.0;      // AU
+  double ls = 0.0;            // degrees
+  double sdec = 0.0;          // subsolar latitude, degrees, planetocentric
+  double true_anomaly = 0.0;  // degrees, [0, 360)
+  double flux = 0.0;          // W/m^2
+  std::int32_t mars_year = 0; // 0 unless the body is Mars
+};
+
+// The seasons of a body at a date.
+SeasonRow season_row(const SeasonBody& body, double days);
+
+// The solar constant at 1 AU, W/m^2.
+inline constexpr double SOLAR_CONSTANT = 1361.0;
+
+struct SeasonEvent {
+  std::string what;  // "Ls=90", "perihelion", "aphelion"
+  SeasonRow row;
+};
+
+// The instants in [from, to] when Ls passes each of ls_values, and the
+// perihelia and aphelia, in time order, each found to 1e-6 day or better.
+std::vector<SeasonEvent> find_season_events(const SeasonBody& body, double from, double to, const std::vector<double>& ls_values);
+
+// Shortest text that reads back to the same double ("0", "90", "1.5").
+std::string number(double x);
+
 // ---- Element table reader (dialogue) ---------------------------------------
 
 // Read item IPLAN (values below 2 mean the first) of table file IFILE (1..6)

@@ -1,13 +1,15 @@
 // A body of the tables set up for its seasons, and its row at a date.
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string>
 
-#include "season/season.hpp"
+#include "elements/kelements.hpp"
 #include "math/kmath.hpp"
+#include "time/ktime.hpp"
 
-namespace kest::season {
+namespace kest {
 
 namespace {
 
@@ -19,7 +21,7 @@ constexpr double DJ_J2000 = 2451545.0;
 constexpr double SPAN_OSCULATING = 730.5;
 constexpr double SPAN_EXOPLANET = 3652.5;
 
-const BodySetup& setup_for(const Body& b, double days, BodySetup& scratch) {
+const BodySetup& setup_for(const SeasonBody& b, double days, BodySetup& scratch) {
   if (b.frozen) return *b.frozen;
   scratch = set_up_body(b.model.at(days / DAYS_PER_CENTURY), b.model.table());
   return scratch;
@@ -27,8 +29,16 @@ const BodySetup& setup_for(const Body& b, double days, BodySetup& scratch) {
 
 }  // namespace
 
-std::optional<Body> make_body(const TableSet& tables, const BodyEntry& entry, std::optional<double> epoch_year,
-                              BodyError& error) {
+std::string number(double x) {
+  if (std::isnan(x)) return "nan";
+  if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, x);
+  return std::string(buf, r.ptr);
+}
+
+std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEntry& entry, std::optional<double> epoch_year,
+                              SeasonBodyError& error) {
   ElementOutcome failure;
   auto model = BodyModel::read(tables, entry.request(), &failure);
   if (!model) {
@@ -39,7 +49,7 @@ std::optional<Body> make_body(const TableSet& tables, const BodyEntry& entry, st
                     (failure.why.empty() ? "" : ": " + failure.why);
     return std::nullopt;
   }
-  Body b{entry, *model, {}, 1.0, false, 0.0, 0.0, {}, 0.0};
+  SeasonBody b{entry, *model, {}, 1.0, false, 0.0, 0.0, {}, 0.0};
   if (epoch_year) {
     b.epoch_tcen = (*epoch_year - 2000.0) / 100.0;
     b.frozen = set_up_body(model->at(*b.epoch_tcen), model->table());
@@ -73,18 +83,18 @@ std::optional<Body> make_body(const TableSet& tables, const BodyEntry& entry, st
     // Mars year 1 began with the Ls = 0 of 1955 April 11.
     std::string ignored;
     const double guess = *parse_date("1955-04-11", ignored);
-    const auto found = find_events(b, guess - 30.0, guess + 30.0, {0.0});
-    for (const Event& ev : found)
+    const auto found = find_season_events(b, guess - 30.0, guess + 30.0, {0.0});
+    for (const SeasonEvent& ev : found)
       if (ev.what == "Ls=0") b.mars_year1 = ev.row.days;
   }
   return b;
 }
 
-Row row_at(const Body& b, double days) {
+SeasonRow season_row(const SeasonBody& b, double days) {
   BodySetup scratch;
   const BodySetup& s = setup_for(b, days, scratch);
   const Season z = season_at(s.orbit, days);
-  Row r;
+  SeasonRow r;
   r.days = days;
   r.distance = z.dau;
   r.ls = z.lsubs;
@@ -100,4 +110,4 @@ Row row_at(const Body& b, double days) {
   return r;
 }
 
-}  // namespace kest::season
+}  // namespace kest

@@ -81,7 +81,7 @@ double date_arg(const std::string& text) {
   return *d;
 }
 
-void warn_far(const Body& b, double first, double last) {
+void warn_far(const SeasonBody& b, double first, double last) {
   if (b.osculating_span <= 0.0) return;
   const double far = std::fabs(first - b.osculating_epoch) > std::fabs(last - b.osculating_epoch) ? first : last;
   const double years = std::fabs(far - b.osculating_epoch) / 365.25;
@@ -217,8 +217,8 @@ int run(int argc, char** argv) {
   if (app.get_subcommands().empty()) usage("name a subcommand: table, events or at (see --help)");
 
   const BodyEntry entry = resolve(bodies, body_name);
-  BodyError error;
-  const auto body = make_body(tables, entry, epoch, error);
+  SeasonBodyError error;
+  const auto body = make_season_body(tables, entry, epoch, error);
   if (!body) usage(error.message);
 
   if (events->parsed()) {
@@ -245,10 +245,10 @@ int run(int argc, char** argv) {
     }
     if ((to - from) / (body->model.at(0.0).PERIOD) * 6.0 > MAX_ROWS) usage("the span holds too many events");
     warn_far(*body, from, to);
-    const auto found = find_events(*body, from, to, ls_values);
+    const auto found = find_season_events(*body, from, to, ls_values);
     Writer w(format, body->mars, true);
     w.header(text);
-    for (const Event& e : found) w.row(text, e.row, e.what);
+    for (const SeasonEvent& e : found) w.row(text, e.row, e.what);
     w.footer(text);
     out.put(text);
     return out.finish();
@@ -307,7 +307,7 @@ int run(int argc, char** argv) {
   const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
     Writer cw(format, body->mars, false);
     if (begin > 0) cw.continued();
-    for (std::size_t i = begin; i < end; ++i) cw.row(block, row_at(*body, date(i)));
+    for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(*body, date(i)));
   };
   constexpr std::size_t BLOCK = 16384;
   std::string second;

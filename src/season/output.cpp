@@ -37,14 +37,6 @@ void shortest(std::string& out, double x) {
 
 }  // namespace
 
-std::string number(double x) {
-  if (std::isnan(x)) return "nan";
-  if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, x);
-  return std::string(buf, r.ptr);
-}
-
 Writer::Writer(OutputFormat format, bool mars, bool events) : format_(format), mars_(mars), events_(events) {}
 
 void Writer::header(std::string& out) const {
@@ -69,7 +61,7 @@ void Writer::header(std::string& out) const {
   }
 }
 
-void Writer::row(std::string& out, const Row& r, std::string_view what) {
+void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
   switch (format_) {
     case OutputFormat::text:
       padded(out, iso_date(r.days), 20);

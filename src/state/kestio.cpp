@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -16,7 +15,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "record/kestcm.hpp"
 #include "state/kstate.hpp"

@@ -1,5 +1,5 @@
 // ISO 8601 dates, Julian dates and days from J2000.0, and steps, through
-// kest's own calendar routines.
+// the calendar routines julday and caldat.
 
 #include <charconv>
 #include <cmath>
@@ -7,11 +7,10 @@
 #include <string>
 #include <string_view>
 
-#include "season/season.hpp"
 #include "time/ktime.hpp"
 #include "textio/textio.hpp"
 
-namespace kest::season {
+namespace kest {
 
 namespace {
 
@@ -185,4 +184,4 @@ std::string iso_date(double days, int decimals) {
   return out;
 }
 
-}  // namespace kest::season
+}  // namespace kest

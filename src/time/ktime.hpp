@@ -13,6 +13,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "textio/textio.hpp"
@@ -88,6 +90,23 @@ void caldate(float daynum, std::int32_t& year, std::int32_t& month, std::int32_t
 //    is not checked (February 30 counts as March 1 or 2).
 // 3. A count beyond the 32-bit range is held at the nearest end of it.
 void ymd2j2(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t& count);
+
+// ---- ISO 8601 dates and steps --------------------------------------------------
+
+// A date as days from J2000.0 (TT), from "2026-12-09", "2026-12-09T06:30",
+// "2026-12-09T06:30:15.5", "JD2461383.5" or "J2000+9838.5" (also "J2000-12").
+// Calendar dates are Gregorian from 1582 October 15 and Julian before, with
+// astronomical year numbers (year 0 is 1 BC). A bare number is refused: it
+// could be either kind of day number. Returns nothing, with a message.
+std::optional<double> parse_date(std::string_view text, std::string& error);
+
+// A step in days from "10d", "0.1d", "6h", "30m", "45s", "1y" (365.25 days)
+// or a bare number of days. Zero, negative and non-finite steps are refused.
+std::optional<double> parse_step(std::string_view text, std::string& error);
+
+// The instant of a day count as ISO 8601, "YYYY-MM-DDThh:mm:ss" rounded to
+// the second, or with that many decimals of the second.
+std::string iso_date(double days, int decimals = 0);
 
 // ---- Integer division rounded down --------------------------------------------
 

@@ -1,22 +1,22 @@
-// Dates and steps of kest-season: the accepted forms, the refusals, and the
+// ISO dates and steps: the accepted forms, the refusals, and the
 // ISO text of an instant.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "season/season.hpp"
+#include "time/ktime.hpp"
 
-namespace kest::season {
+namespace kest {
 namespace {
 
 // Days from J2000.0 of each form; the first three name one instant.
 TEST(SeasonDates, AcceptedForms) {
-  struct Row {
+  struct SeasonRow {
     const char* text;
     double days;
   };
-  const Row rows[] = {
+  const SeasonRow rows[] = {
       {"2026-12-09", 9838.5},
       {"JD2461383.5", 9838.5},
       {"J2000+9838.5", 9838.5},
@@ -31,7 +31,7 @@ TEST(SeasonDates, AcceptedForms) {
       {"-0001-12-31", 1721057 - 2451545.0 - 0.5},
       {"2024-02-29", 8824.5},
   };
-  for (const Row& r : rows) {
+  for (const SeasonRow& r : rows) {
     std::string error;
     const auto d = parse_date(r.text, error);
     ASSERT_TRUE(d.has_value()) << r.text << ": " << error;
@@ -40,18 +40,18 @@ TEST(SeasonDates, AcceptedForms) {
 }
 
 TEST(SeasonDates, Refusals) {
-  struct Row {
+  struct SeasonRow {
     const char* text;
     const char* says;  // a piece of the message
   };
-  const Row rows[] = {
+  const SeasonRow rows[] = {
       {"9838.5", "a bare number"},  {"2461383.5", "a bare number"},    {"2023-02-29", "no such day"},
       {"1582-10-10", "no such day"}, {"2026-13-01", "no month 13"},    {"2026-12-09T24:00", "out of range"},
       {"2026-12-09T06", "hh:mm"},    {"JD", "not a Julian date"},      {"JDx", "not a Julian date"},
       {"J2000+", "days from J2000.0"}, {"J2000*3", "days from J2000.0"}, {"yesterday", "not a date"},
       {"", "not a date"},            {"2026-1-9", "not a date"},       {"JDnan", "not a Julian date"},
   };
-  for (const Row& r : rows) {
+  for (const SeasonRow& r : rows) {
     std::string error;
     EXPECT_FALSE(parse_date(r.text, error).has_value()) << r.text;
     EXPECT_NE(error.find(r.says), std::string::npos) << r.text << ": " << error;
@@ -59,14 +59,14 @@ TEST(SeasonDates, Refusals) {
 }
 
 TEST(SeasonDates, Steps) {
-  struct Row {
+  struct SeasonRow {
     const char* text;
     double days;  // 0: refused
   };
-  const Row rows[] = {{"10d", 10.0}, {"0.1d", 0.1},      {"6h", 0.25}, {"30m", 30.0 / 1440.0}, {"45s", 45.0 / 86400.0},
+  const SeasonRow rows[] = {{"10d", 10.0}, {"0.1d", 0.1},      {"6h", 0.25}, {"30m", 30.0 / 1440.0}, {"45s", 45.0 / 86400.0},
                       {"1y", 365.25}, {"2.5", 2.5},      {"0", 0.0},   {"-1d", 0.0},           {"0h", 0.0},
                       {"d", 0.0},     {"1w", 0.0},       {"inf", 0.0}, {"", 0.0}};
-  for (const Row& r : rows) {
+  for (const SeasonRow& r : rows) {
     std::string error;
     const auto s = parse_step(r.text, error);
     EXPECT_EQ(s.has_value(), r.days > 0.0) << r.text;
@@ -93,4 +93,4 @@ TEST(SeasonDates, IsoTextAndRoundTrip) {
 }
 
 }  // namespace
-}  // namespace kest::season
+}  // namespace kest
