@@ -230,6 +230,7 @@ class PyBody {
     for (double x : ls)
       if (!std::isfinite(x)) throw py::value_error("season angles must be finite");
     std::vector<double> values;
+    values.reserve(ls.size());
     for (double x : ls) values.push_back(std::fmod(std::fmod(x, 360.0) + 360.0, 360.0));
     std::vector<SeasonEvent> found;
     {
