@@ -21,11 +21,6 @@ using kest::testing::mask_stamps;
 using kest::testing::run_kest;
 using kest::testing::ScratchDir;
 
-void copy_tables(const ScratchDir& dir) {
-  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab"})
-    dir.copy_table(t);
-}
-
 // The print-file lines after the last run stamp up to the next one.
 std::vector<std::string> option_blocks(const std::string& prt) {
   std::vector<std::string> blocks;
@@ -63,7 +58,7 @@ TEST(FailedSetUp, EveryTableKindLeavesTheStateAsItWas) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
     ScratchDir dir;
-    copy_tables(dir);
+    dir.copy_tables();
     if (*r.remove) std::filesystem::remove(dir.path() / r.remove);
     const auto run = run_kest(dir, "p\n" + before + "1\n" + r.answers + after);
     EXPECT_EQ(run.status, 1);
@@ -94,7 +89,7 @@ TEST(FailedSetUp, ItemNumbersBelowOneAreRefused) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.answers);
     ScratchDir dir;
-    copy_tables(dir);
+    dir.copy_tables();
     const auto run = run_kest(dir, std::string("t\n1\n") + r.answers + "0\n");
     EXPECT_EQ(run.status, 0);
     std::size_t n = 0;
@@ -109,7 +104,7 @@ TEST(FailedSetUp, ItemNumbersBelowOneAreRefused) {
 // same row, but for the day-number column that shows the date as given.
 TEST(FullJulianDate, RowsOfTheSameInstantAgree) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   const auto run = run_kest(dir, "p\n1\n1\n4\n0\n0\n/\n3\n1 2460000.5 0\n0 0 'jd'\n1 8455.5 0\n0 0 'j2000'\n0 0 0\n0\n");
   ASSERT_EQ(run.status, 0);
   std::vector<std::string> rows;
@@ -173,7 +168,7 @@ TEST(RefusedState, EachFieldAtFaultIsNamed) {
   }
   // Seven digits of a text state file still make a rotation.
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   const auto run = run_kest(dir, "p\n1\n1\n4\n0\n0\n/\n2\n2\n2\ns.mat\n0\n");
   ASSERT_EQ(run.status, 0);
   const auto again = run_kest(dir, "p\n2\n1\n2\ns.mat\n3\n1 0 1\n0 0 'x'\n0 0 0\n0\n");
@@ -198,7 +193,7 @@ TEST(ExitStatus, FailedSavesAndOwnFiles) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     ScratchDir dir;
-    copy_tables(dir);
+    dir.copy_tables();
     const auto run = run_kest(dir, std::string("p\n1\n1\n4\n0\n0\n/\n2\n2\n2\n'") + r.name + "'\n0\n");
     EXPECT_EQ(run.status, r.status);
     if (*r.reason) {

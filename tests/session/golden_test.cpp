@@ -108,11 +108,6 @@ void expect_all_match(const std::vector<Output>& outputs) {
   }
 }
 
-void copy_shipped_tables(const ScratchDir& dir) {
-  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab"})
-    dir.copy_table(t);
-}
-
 // Every menu option and every kind of table in one run: Mars with its own
 // pole and every debug print (the seasonal debug lines of the ephemerides),
 // ephemerides without a spacecraft, with a period, with the built-in
@@ -124,7 +119,7 @@ void copy_shipped_tables(const ScratchDir& dir) {
 // files (and the skipped record 2, all zeros) and prints to the terminal.
 TEST(GoldenSession, TourOfEveryOptionAndTableMatchesTheReferenceByteForByte) {
   ScratchDir dir;
-  copy_shipped_tables(dir);
+  dir.copy_tables();
   const auto tour = run_kest(dir, golden("tour.in"));
   ASSERT_EQ(tour.status, 0);
   const std::string prt_after_tour = tour.prt;
@@ -148,7 +143,7 @@ TEST(GoldenSession, TourOfEveryOptionAndTableMatchesTheReferenceByteForByte) {
 // of what the failures left, and a good item of a damaged table.
 TEST(GoldenSessionFailures, ElementTableFailuresMatchTheReferenceByteForByte) {
   ScratchDir dir;
-  copy_shipped_tables(dir);
+  dir.copy_tables();
   fs::remove(dir.path() / "exoplan.tab");
   for (const auto& e : fs::directory_iterator(golden_dir() / "failure-tables"))
     fs::copy_file(e.path(), dir.path() / e.path().filename(), fs::copy_options::overwrite_existing);

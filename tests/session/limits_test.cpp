@@ -29,11 +29,6 @@ using kest::testing::RunOptions;
 using kest::testing::RunResult;
 using kest::testing::ScratchDir;
 
-void copy_tables(const ScratchDir& dir) {
-  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab"})
-    dir.copy_table(t);
-}
-
 // A set-up of planet `item`, then `saves` text saves to shared.mat and
 // every tenth save a binary one to record 1 + (n mod 15); the print unit is
 // the terminal, so the confirmations come on the screen.
@@ -82,7 +77,7 @@ std::size_t count_of(const std::string& text, const std::string& what) {
 // whole, and every binary record one that a run saved.
 TEST(StateFileLocks, TwoRunsSavingAtOnceLoseNothing) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   RunResult a, b;
   std::thread ta([&] { a = run_kest(dir, saving_script(4, 1000), 120); });
   std::thread tb([&] { b = run_kest(dir, saving_script(2, 1000), 120); });
@@ -114,7 +109,7 @@ TEST(StateFileLocks, TwoRunsSavingAtOnceLoseNothing) {
 // its own bytes: every record the other run confirmed stays.
 TEST(StateFileLocks, AFailingSaveRemovesNothingAnotherRunWrote) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   RunResult limited, free_run;
   std::thread ta([&] {
     RunOptions o;
@@ -144,7 +139,7 @@ TEST(StateFileLocks, AFailingSaveRemovesNothingAnotherRunWrote) {
 // the input, with memory held flat.
 TEST(BoundedLines, HugeAndEndlessLines) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   const std::string huge(2 << 20, 't');
   // The destination prompt is asked again after the huge answer.
   auto r = run_kest(dir, huge + "\nt\n0\n");
@@ -178,7 +173,7 @@ TEST(BoundedLines, HugeAndEndlessLines) {
 // FIFOs and devices in place of files: nothing waits.
 TEST(NoBlockingOpens, FifosAndDevices) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   fs::remove(dir.path() / "minor.tab");
   ASSERT_EQ(::mkfifo((dir.path() / "minor.tab").c_str(), 0644), 0);
   auto r = run_kest(dir, "t\n1\n3\n1\n0\n0\n", 20);
@@ -214,7 +209,7 @@ TEST(NoBlockingOpens, FifosAndDevices) {
 // A failed text save to a new file leaves no empty file behind.
 TEST(NoBlockingOpens, FailedSaveToANewFileLeavesNothing) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   RunOptions o;
   o.input = "t\n1\n1\n4\n0\n0\n/\n2\n2\n2\nnew.mat\n0\n";
   o.file_size_limit = 0;
@@ -228,7 +223,7 @@ TEST(NoBlockingOpens, FailedSaveToANewFileLeavesNothing) {
 // standard error; a screen that cannot be written is named there too.
 TEST(FailingOutput, FullPrintFileAndFullScreen) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   fs::create_symlink("/dev/full", dir.path() / "kest.prt");
   auto r = run_kest(dir, "p\n1\n1\n4\n0\n0\n/\n3\n5000000 0 0.01\n0 0 x\n0 0 0\n0\n", 60);
   EXPECT_EQ(r.status, 1);
@@ -257,7 +252,7 @@ TEST(FailingOutput, FullPrintFileAndFullScreen) {
 // ending the table at a line boundary and going back to the menu.
 TEST(Terminal, ProgressAndInterrupt) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   int master = -1;
   const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
   ASSERT_GE(pid, 0);

@@ -69,11 +69,6 @@ Result season(const ScratchDir& dir, const std::vector<std::string>& args, int h
   return r;
 }
 
-void copy_tables(const ScratchDir& dir) {
-  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab"})
-    dir.copy_table(t);
-}
-
 // The fields of a line, without the CR of a CSV line end.
 std::vector<std::string> fields(std::string line, char sep) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -100,7 +95,7 @@ TEST(SeasonCommand, FrozenEpochEqualsTheDialoguesTable) {
   for (const Row& r : rows) {
     SCOPED_TRACE(r.body);
     ScratchDir dir;
-    copy_tables(dir);
+    dir.copy_tables();
     const auto d = run_kest(dir, std::string("p\n1\n") + r.dialogue + "3\n12 8700 37.25\n0 0 x\n0 0 0\n0\n");
     ASSERT_EQ(d.status, 0) << d.out;
     std::vector<std::string> table;
@@ -126,7 +121,7 @@ TEST(SeasonCommand, FrozenEpochEqualsTheDialoguesTable) {
 // within a second; the seasons of the Earth fall in their months.
 TEST(SeasonCommand, EventsRoundTripAndEarthSeasons) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   for (const char* body : {"Mars", "Earth", "Titan", "halley"}) {
     SCOPED_TRACE(body);
     const auto at = season(dir, {"--csv", "at", body, "2026-12-09T06:30"});
@@ -155,7 +150,7 @@ TEST(SeasonCommand, EventsRoundTripAndEarthSeasons) {
 // Mars years: MY 36 began on 2021 February 7 and MY 39 on 2026 September 30.
 TEST(SeasonCommand, MarsYearsAreNumbered) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   const auto e = season(dir, {"--csv", "events", "Mars", "--from", "2021-01-01", "--to", "2027-01-01", "--ls", "0"});
   ASSERT_EQ(e.status, 0) << e.err;
   std::vector<std::string> starts;
@@ -169,7 +164,7 @@ TEST(SeasonCommand, MarsYearsAreNumbered) {
 
 TEST(SeasonCommand, ListingAndOutputForms) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   const auto list = season(dir, {"--list"});
   ASSERT_EQ(list.status, 0);
   EXPECT_NE(list.out.find("Europa                      satellite   spinaxis.tab  item 15  of Jupiter"),
@@ -196,7 +191,7 @@ TEST(SeasonCommand, ListingAndOutputForms) {
 // with status 0 short of its rows.
 TEST(SeasonCommand, ClosedPipeEndsQuietly) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   const auto r = season(dir, {"--csv", "table", "Mars", "--from", "2000-01-01", "--to", "2100-01-01", "--step", "0.01d"}, 3);
   EXPECT_EQ(lines_of(r.out).size(), 3u);
   EXPECT_EQ(r.err, "");
@@ -205,10 +200,10 @@ TEST(SeasonCommand, ClosedPipeEndsQuietly) {
 
 TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
   ScratchDir dir;
-  copy_tables(dir);
+  dir.copy_tables();
   // A table with an open comet and one with a damaged value.
   ScratchDir bad;
-  copy_tables(bad);
+  bad.copy_tables();
   bad.write("comet.tab", "C_END\n--\n'Open one'\n2020 1 1.5\n10\n20\n30\n1.0\n1.2\n0 90\n1\n");
   std::string minor = "C_END\n--\n'Broken'\n2451545.0\n1.0\n0.1\nten\n";
   for (int i = 0; i < 7; ++i) minor += "1\n";

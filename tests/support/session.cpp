@@ -59,6 +59,11 @@ std::string ScratchDir::read(const std::string& name) const {
 
 bool ScratchDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
 
+void ScratchDir::copy_tables() const {
+  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab"})
+    copy_table(t);
+}
+
 void ScratchDir::copy_table(const std::string& name) const {
   fs::copy_file(data_dir() / name, path_ / name, fs::copy_options::overwrite_existing);
 }

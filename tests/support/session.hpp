@@ -24,6 +24,8 @@ class ScratchDir {
   bool exists(const std::string& name) const;
   // Copy a shipped table from data/ into the directory.
   void copy_table(const std::string& name) const;
+  // Copy all six shipped tables.
+  void copy_tables() const;
 
  private:
   std::filesystem::path path_;
