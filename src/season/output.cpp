@@ -76,7 +76,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       out += '\n';
       break;
     case OutputFormat::csv:
-      out += iso_date(r.days, 3);
+      append_iso_date(out, r.days, 3);
       out += ',';
       if (events_) {
         out += what;

@@ -138,8 +138,11 @@ std::optional<double> parse_step(std::string_view text, std::string& error) {
   return v * scale;
 }
 
-std::string iso_date(double days, int decimals) {
-  if (!std::isfinite(days) || std::fabs(days) > 1.4e9) return "not-a-date";
+void append_iso_date(std::string& out, double days, int decimals) {
+  if (!std::isfinite(days) || std::fabs(days) > 1.4e9) {
+    out += "not-a-date";
+    return;
+  }
   const double x = days + 0.5;  // days from the midnight that opens 2000 January 1
   double day0 = std::floor(x);
   std::int64_t unit = 1;
@@ -153,34 +156,40 @@ std::string iso_date(double days, int decimals) {
   std::int32_t m = 0, d = 0, y = 0;
   caldat(static_cast<std::int32_t>(day0 + JD_J2000), m, d, y);
   const std::int32_t year = astronomical_year(y);
-  std::string out;
-  out.reserve(32);
-  const auto digits = [&out](std::int64_t v, int width) {
-    char buf[24];
+  char buf[48];
+  char* p = buf;
+  const auto digits = [&p](std::int64_t v, int width) {
+    char tmp[24];
     int n = 0;
     do {
-      buf[n++] = static_cast<char>('0' + v % 10);
+      tmp[n++] = static_cast<char>('0' + v % 10);
       v /= 10;
     } while (v > 0 || n < width);
-    while (n > 0) out += buf[--n];
+    while (n > 0) *p++ = tmp[--n];
   };
-  if (year < 0) out += '-';
+  if (year < 0) *p++ = '-';
   digits(year < 0 ? -static_cast<std::int64_t>(year) : year, 4);
-  out += '-';
+  *p++ = '-';
   digits(m, 2);
-  out += '-';
+  *p++ = '-';
   digits(d, 2);
-  out += 'T';
+  *p++ = 'T';
   const std::int64_t secs = ticks / unit;
   digits(secs / 3600, 2);
-  out += ':';
+  *p++ = ':';
   digits(secs / 60 % 60, 2);
-  out += ':';
+  *p++ = ':';
   digits(secs % 60, 2);
   if (decimals > 0) {
-    out += '.';
+    *p++ = '.';
     digits(ticks % unit, decimals);
   }
+  out.append(buf, static_cast<std::size_t>(p - buf));
+}
+
+std::string iso_date(double days, int decimals) {
+  std::string out;
+  append_iso_date(out, days, decimals);
   return out;
 }
 

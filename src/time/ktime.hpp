@@ -107,6 +107,8 @@ std::optional<double> parse_step(std::string_view text, std::string& error);
 // The instant of a day count as ISO 8601, "YYYY-MM-DDThh:mm:ss" rounded to
 // the second, or with that many decimals of the second.
 std::string iso_date(double days, int decimals = 0);
+// The same appended to out.
+void append_iso_date(std::string& out, double days, int decimals = 0);
 
 // ---- Integer division rounded down --------------------------------------------
 
