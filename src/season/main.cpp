@@ -307,6 +307,7 @@ int run(int argc, char** argv) {
   const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
     Writer cw(format, body->mars, false);
     if (begin > 0) cw.continued();
+    block.reserve(block.size() + (end - begin) * 160);
     for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(*body, date(i)));
   };
   constexpr std::size_t BLOCK = 16384;

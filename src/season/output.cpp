@@ -88,8 +88,10 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       }
       shortest(out, r.flux);
       if (mars_) {
-        out += ',';
-        out += std::to_string(r.mars_year);
+        char buf[16];
+        buf[0] = ',';
+        const auto e = std::to_chars(buf + 1, buf + sizeof buf, r.mars_year);
+        out.append(buf, e.ptr);
       }
       out += "\r\n";
       break;
