@@ -7,6 +7,7 @@
 
 #include "elements/kelements.hpp"
 #include "math/kmath.hpp"
+#include "textio/textio.hpp"
 #include "time/ktime.hpp"
 
 namespace kest {
@@ -30,11 +31,9 @@ const BodySetup& setup_for(const SeasonBody& b, double days, BodySetup& scratch)
 }  // namespace
 
 std::string number(double x) {
-  if (std::isnan(x)) return "nan";
-  if (std::isinf(x)) return x < 0 ? "-inf" : "inf";
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, x);
-  return std::string(buf, r.ptr);
+  std::string s;
+  append_shortest(s, x);
+  return s;
 }
 
 std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEntry& entry, std::optional<double> epoch_year,

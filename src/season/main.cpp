@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
+#include <exception>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -97,23 +100,21 @@ void warn_far(const SeasonBody& b, double first, double last) {
 // closed pipe) ends the output quietly; any other failure is reported.
 class Output {
  public:
+  // Takes text (leaving it empty). Small pieces are gathered; a large one
+  // is written as it stands, without a copy.
   bool put(std::string& text) {
-    buf_ += text;
+    constexpr std::size_t GATHER = std::size_t{1} << 16;
+    if (buf_.size() + text.size() < GATHER) {
+      buf_ += text;
+    } else {
+      flush();
+      write_all(text.data(), text.size());
+    }
     text.clear();
-    return buf_.size() < (1 << 16) || flush();
+    return !failed_;
   }
   bool flush() {
-    std::size_t done = 0;
-    while (!failed_ && done < buf_.size()) {
-      const ssize_t n = ::write(1, buf_.data() + done, buf_.size() - done);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        failed_ = true;
-        err_ = errno;
-        break;
-      }
-      done += static_cast<std::size_t>(n);
-    }
+    write_all(buf_.data(), buf_.size());
     buf_.clear();
     return !failed_;
   }
@@ -127,10 +128,99 @@ class Output {
   }
 
  private:
+  void write_all(const char* data, std::size_t size) {
+    std::size_t done = 0;
+    while (!failed_ && done < size) {
+      const ssize_t n = ::write(1, data + done, size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        failed_ = true;
+        err_ = errno;
+        break;
+      }
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
   std::string buf_;
   bool failed_ = false;
   int err_ = 0;
 };
+
+// Lays out rows [0, n) in blocks on worker threads while this thread writes
+// the finished blocks out in order. produce(begin, end, text) appends the
+// rows [begin, end) to text. A failed output stops the workers.
+template <class Produce>
+void write_rows(std::size_t n, const Produce& produce, Output& out) {
+  constexpr std::size_t BLOCK = 16384;
+  const std::size_t blocks = (n + BLOCK - 1) / BLOCK;
+  const auto rows_of = [&](std::size_t k, std::string& text) { produce(k * BLOCK, std::min(n, (k + 1) * BLOCK), text); };
+  const std::size_t workers = std::min<std::size_t>(std::clamp(std::thread::hardware_concurrency(), 1U, 8U), blocks);
+  if (workers <= 1) {
+    std::string text;
+    for (std::size_t k = 0; k < blocks && !out.failed(); ++k) {
+      rows_of(k, text);
+      out.put(text);
+    }
+    return;
+  }
+  // Block k is laid out in slot k % slots once block k - slots is written.
+  struct Slot {
+    std::string text;
+    bool ready = false;
+  };
+  std::vector<Slot> slots(2 * workers);
+  std::mutex lock;
+  std::condition_variable changed;
+  std::size_t next = 0, written = 0;
+  bool stop = false;
+  std::exception_ptr error;
+  const auto work = [&] {
+    std::unique_lock held(lock);
+    for (;;) {
+      changed.wait(held, [&] { return stop || next >= blocks || next < written + slots.size(); });
+      if (stop || next >= blocks) return;
+      const std::size_t k = next++;
+      Slot& slot = slots[k % slots.size()];
+      held.unlock();
+      try {
+        rows_of(k, slot.text);
+      } catch (...) {
+        held.lock();
+        if (!error) error = std::current_exception();
+        stop = true;
+        changed.notify_all();
+        return;
+      }
+      held.lock();
+      slot.ready = true;
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  for (std::size_t k = 0; k < blocks; ++k) {
+    Slot& slot = slots[k % slots.size()];
+    {
+      std::unique_lock held(lock);
+      changed.wait(held, [&] { return stop || slot.ready; });
+      if (stop) break;
+    }
+    out.put(slot.text);
+    std::lock_guard held(lock);
+    slot.ready = false;
+    ++written;
+    if (out.failed()) stop = true;
+    changed.notify_all();
+  }
+  {
+    std::lock_guard held(lock);
+    stop = true;
+  }
+  changed.notify_all();
+  for (std::thread& t : threads) t.join();
+  if (error) std::rethrow_exception(error);
+}
 
 int run(int argc, char** argv) {
   CLI::App app{"kest-season: the seasons of any body of the element tables (planets, satellites, asteroids, "
@@ -303,24 +393,14 @@ int run(int argc, char** argv) {
   w.header(text);
   const std::size_t n = dates.empty() ? count : dates.size();
   const auto date = [&](std::size_t i) { return dates.empty() ? first + static_cast<double>(i) * step : dates[i]; };
-  // Rows laid out in blocks, two at a time on two threads, written in order.
+  out.put(text);
   const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
     Writer cw(format, body->mars, false);
     if (begin > 0) cw.continued();
     block.reserve(block.size() + (end - begin) * 160);
     for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(*body, date(i)));
   };
-  constexpr std::size_t BLOCK = 16384;
-  std::string second;
-  for (std::size_t b = 0; b < n && !out.failed(); b += 2 * BLOCK) {
-    const std::size_t mid = std::min(b + BLOCK, n), end = std::min(b + 2 * BLOCK, n);
-    std::thread helper;
-    if (mid < end) helper = std::thread(produce, mid, end, std::ref(second));
-    produce(b, mid, text);
-    if (helper.joinable()) helper.join();
-    out.put(text);
-    out.put(second);
-  }
+  write_rows(n, produce, out);
   Writer tail(format, body->mars, false);
   if (n > 0) tail.continued();
   tail.footer(text);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "season/season.hpp"
+#include "textio/textio.hpp"
 
 namespace kest::season {
 
@@ -23,16 +24,6 @@ void fixed(std::string& out, double x, int width, int decimals) {
 void padded(std::string& out, std::string_view s, std::size_t width) {
   out.append(s);
   if (s.size() < width) out.append(width - s.size(), ' ');
-}
-
-void shortest(std::string& out, double x) {
-  if (!std::isfinite(x)) {
-    out.append(number(x));
-    return;
-  }
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, x);
-  out.append(buf, r.ptr);
 }
 
 }  // namespace
@@ -75,26 +66,31 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       if (mars_) fixed(out, r.mars_year, 11, 0);
       out += '\n';
       break;
-    case OutputFormat::csv:
-      append_iso_date(out, r.days, 3);
-      out += ',';
+    case OutputFormat::csv: {
+      // One row laid out in place, then appended whole.
+      char buf[IsoDateWriter::MAX + 8 * SHORTEST_MAX];
+      char* p = dates_.write(buf, r.days, 3);
+      *p++ = ',';
       if (events_) {
+        out.append(buf, p);
         out += what;
-        out += ',';
+        p = buf;
+        *p++ = ',';
       }
       for (double x : {r.days, r.distance, r.ls, r.sdec, r.true_anomaly}) {
-        shortest(out, x);
-        out += ',';
+        p = write_shortest(p, x);
+        *p++ = ',';
       }
-      shortest(out, r.flux);
+      p = write_shortest(p, r.flux);
       if (mars_) {
-        char buf[16];
-        buf[0] = ',';
-        const auto e = std::to_chars(buf + 1, buf + sizeof buf, r.mars_year);
-        out.append(buf, e.ptr);
+        *p++ = ',';
+        p = std::to_chars(p, p + 16, r.mars_year).ptr;
       }
-      out += "\r\n";
+      *p++ = '\r';
+      *p++ = '\n';
+      out.append(buf, p);
       break;
+    }
     case OutputFormat::json:
       out += first_ ? "\n  " : ",\n  ";
       out += "{\"date_tt\": \"" + iso_date(r.days, 3) + "\"";

@@ -35,6 +35,7 @@ class Writer {
   bool mars_;
   bool events_;
   bool first_ = true;
+  IsoDateWriter dates_;
 };
 
 

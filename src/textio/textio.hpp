@@ -286,4 +286,13 @@ bool parse_real(std::string_view tok, float& v);
 std::string real_text(double x);
 std::string real_text(float x);
 
+// The shortest text that reads back as x, exactly as std::to_chars(x) writes
+// it ("0.01", "274.3775762942545", "1e-05", "-inf"; any NaN is "nan"), written at p, which has
+// room for SHORTEST_MAX characters (the text is 25 at most; the bytes after
+// it may be overwritten); returns the end.
+inline constexpr std::size_t SHORTEST_MAX = 48;
+char* write_shortest(char* p, double x);
+// The same appended to out.
+void append_shortest(std::string& out, double x);
+
 }  // namespace kest

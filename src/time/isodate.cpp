@@ -1,9 +1,11 @@
 // ISO 8601 dates, Julian dates and days from J2000.0, and steps, through
 // the calendar routines julday and caldat.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -138,11 +140,12 @@ std::optional<double> parse_step(std::string_view text, std::string& error) {
   return v * scale;
 }
 
-void append_iso_date(std::string& out, double days, int decimals) {
+char* IsoDateWriter::write(char* p, double days, int decimals) {
   if (!std::isfinite(days) || std::fabs(days) > 1.4e9) {
-    out += "not-a-date";
-    return;
+    std::memcpy(p, "not-a-date", 10);
+    return p + 10;
   }
+  decimals = std::clamp(decimals, 0, 9);
   const double x = days + 0.5;  // days from the midnight that opens 2000 January 1
   double day0 = std::floor(x);
   std::int64_t unit = 1;
@@ -153,38 +156,54 @@ void append_iso_date(std::string& out, double days, int decimals) {
     ticks -= 86400 * unit;
     day0 += 1.0;
   }
-  std::int32_t m = 0, d = 0, y = 0;
-  caldat(static_cast<std::int32_t>(day0 + JD_J2000), m, d, y);
-  const std::int32_t year = astronomical_year(y);
-  char buf[48];
-  char* p = buf;
-  const auto digits = [&p](std::int64_t v, int width) {
+  const auto digits = [](char* q, std::int64_t v, int width) {
     char tmp[24];
     int n = 0;
     do {
       tmp[n++] = static_cast<char>('0' + v % 10);
       v /= 10;
     } while (v > 0 || n < width);
-    while (n > 0) *p++ = tmp[--n];
+    while (n > 0) *q++ = tmp[--n];
+    return q;
   };
-  if (year < 0) *p++ = '-';
-  digits(year < 0 ? -static_cast<std::int64_t>(year) : year, 4);
-  *p++ = '-';
-  digits(m, 2);
-  *p++ = '-';
-  digits(d, 2);
-  *p++ = 'T';
+  if (day_len_ == 0 || day0 != day_) {
+    std::int32_t m = 0, d = 0, y = 0;
+    caldat(static_cast<std::int32_t>(day0 + JD_J2000), m, d, y);
+    const std::int32_t year = astronomical_year(y);
+    char* q = day_text_;
+    if (year < 0) *q++ = '-';
+    q = digits(q, year < 0 ? -static_cast<std::int64_t>(year) : year, 4);
+    *q++ = '-';
+    q = digits(q, m, 2);
+    *q++ = '-';
+    q = digits(q, d, 2);
+    *q++ = 'T';
+    day_ = day0;
+    day_len_ = static_cast<int>(q - day_text_);
+  }
+  std::memcpy(p, day_text_, static_cast<std::size_t>(day_len_));
+  p += day_len_;
   const std::int64_t secs = ticks / unit;
-  digits(secs / 3600, 2);
+  const auto pair = [&p](std::int64_t v) {
+    *p++ = static_cast<char>('0' + v / 10);
+    *p++ = static_cast<char>('0' + v % 10);
+  };
+  pair(secs / 3600);
   *p++ = ':';
-  digits(secs / 60 % 60, 2);
+  pair(secs / 60 % 60);
   *p++ = ':';
-  digits(secs % 60, 2);
+  pair(secs % 60);
   if (decimals > 0) {
     *p++ = '.';
-    digits(ticks % unit, decimals);
+    p = digits(p, ticks % unit, decimals);
   }
-  out.append(buf, static_cast<std::size_t>(p - buf));
+  return p;
+}
+
+void append_iso_date(std::string& out, double days, int decimals) {
+  char buf[IsoDateWriter::MAX];
+  IsoDateWriter w;
+  out.append(buf, w.write(buf, days, decimals));
 }
 
 std::string iso_date(double days, int decimals) {

@@ -110,6 +110,21 @@ std::string iso_date(double days, int decimals = 0);
 // The same appended to out.
 void append_iso_date(std::string& out, double days, int decimals = 0);
 
+// Writes ISO dates as iso_date does, one after another; a run of instants
+// on one day works out that day's calendar date once.
+class IsoDateWriter {
+ public:
+  // The longest date written ("-1234567-12-31T23:59:59" and 9 decimals).
+  static constexpr std::size_t MAX = 48;
+  // Writes the date at p, which has room for MAX characters; returns the end.
+  char* write(char* p, double days, int decimals = 0);
+
+ private:
+  double day_ = 0.0;  // the day of the text held, as days + 0.5 floored
+  char day_text_[24] = {};
+  int day_len_ = 0;  // 0: no day held yet
+};
+
 // ---- Integer division rounded down --------------------------------------------
 
 // a / b rounded toward minus infinity, b > 0.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "season/season.hpp"
 #include "session.hpp"
 
 namespace {
@@ -185,6 +186,39 @@ TEST(SeasonCommand, ListingAndOutputForms) {
   EXPECT_EQ(far.status, 0) << far.err;
   EXPECT_NE(far.err.find("warning"), std::string::npos);
   EXPECT_EQ(lines_of(far.out).size(), 2u);
+}
+
+// Long tables are laid out in blocks on several threads: the blocks must
+// join into exactly the text one writer lays out row by row, in CSV and in
+// JSON (whose commas run across the seams), at each date and frozen.
+TEST(SeasonCommand, RowsLaidOutInBlocksJoinSeamlessly) {
+  ScratchDir dir;
+  dir.copy_tables();
+  const kest::TableSet tables{dir.path()};
+  const auto bodies = kest::list_bodies(tables);
+  const auto mars = kest::find_body(bodies, "Mars").body;
+  ASSERT_TRUE(mars);
+  const std::size_t rows = 40001;  // three blocks, the last of one row
+  for (const bool frozen : {false, true}) {
+    kest::SeasonBodyError error;
+    const auto body = kest::make_season_body(tables, *mars, frozen ? std::optional<double>(2000.0) : std::nullopt, error);
+    ASSERT_TRUE(body) << error.message;
+    for (const bool csv : {true, false}) {
+      SCOPED_TRACE(std::string(csv ? "csv" : "json") + (frozen ? ", frozen" : ""));
+      kest::season::Writer w(csv ? kest::season::OutputFormat::csv : kest::season::OutputFormat::json, true, false);
+      std::string expected;
+      w.header(expected);
+      for (std::size_t i = 0; i < rows; ++i) w.row(expected, kest::season_row(*body, 100.0 + 0.25 * static_cast<double>(i)));
+      w.footer(expected);
+      std::vector<std::string> args = {csv ? "--csv" : "--json", "table", "Mars", "--from", "J2000+100",
+                                       "--to", "J2000+10100", "--step", "6h"};
+      if (frozen) args.insert(args.begin(), {"--epoch", "2000"});
+      const auto r = season(dir, args);
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.out.size(), expected.size());
+      EXPECT_TRUE(r.out == expected);
+    }
+  }
 }
 
 // A reader that goes away ends the output quietly; the table never ends
