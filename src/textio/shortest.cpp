@@ -7,11 +7,13 @@
 // of a fixed size: a text made of small stores and read back at once would
 // stall the processor on every number.
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include <fmt/format.h>
 
@@ -105,8 +107,8 @@ class Digits {
 
 char* write_shortest(char* p, double x) {
   if (std::isnan(x)) {  // without the sign to_chars would give it
-    std::memcpy(p, "nan", 3);
-    return p + 3;
+    constexpr std::string_view nan = "nan";
+    return std::copy(nan.begin(), nan.end(), p);
   }
   if (std::isinf(x)) return std::to_chars(p, p + SHORTEST_MAX, x).ptr;
   if (std::signbit(x)) *p++ = '-';

@@ -142,8 +142,8 @@ std::optional<double> parse_step(std::string_view text, std::string& error) {
 
 char* IsoDateWriter::write(char* p, double days, int decimals) {
   if (!std::isfinite(days) || std::fabs(days) > 1.4e9) {
-    std::memcpy(p, "not-a-date", 10);
-    return p + 10;
+    constexpr std::string_view none = "not-a-date";
+    return std::copy(none.begin(), none.end(), p);
   }
   decimals = std::clamp(decimals, 0, 9);
   const double x = days + 0.5;  // days from the midnight that opens 2000 January 1

@@ -92,5 +92,31 @@ TEST(SeasonDates, IsoTextAndRoundTrip) {
   }
 }
 
+// A writer used for a whole run keeps the calendar day it last wrote: it
+// must give every instant the text a fresh writer gives, across midnights,
+// days rounded up into the next, runs that go back in time and BC years.
+TEST(SeasonDates, WriterReusedOverARun) {
+  const struct {
+    double first, step;
+    int count, decimals;
+  } runs[] = {
+      {-0.6, 0.01, 300, 3},                        // across two midnights
+      {0.5 - 0.2 / 86400.0, 0.1 / 86400.0, 30, 0},  // seconds rounded into the next day
+      {0.5 - 0.0004 / 86400.0, 0.0001 / 86400.0, 12, 3},
+      {9838.5, -0.37, 200, 0},                      // backwards
+      {1721057 - 2451545.0 - 3.0, 0.25, 40, 0},      // year 0 and -1
+      {-1e6, 1234.567, 500, 9},
+  };
+  for (const auto& r : runs) {
+    IsoDateWriter reused;
+    for (int i = 0; i < r.count; ++i) {
+      const double days = r.first + r.step * i;
+      char buf[IsoDateWriter::MAX];
+      const std::string text(buf, reused.write(buf, days, r.decimals));
+      ASSERT_EQ(text, iso_date(days, r.decimals)) << "run from " << r.first << ", row " << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kest
