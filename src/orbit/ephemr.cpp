@@ -2,7 +2,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdint>
@@ -66,39 +65,6 @@ class InterruptWatch {
  private:
   struct sigaction old_ {};
   bool active_ = false;
-};
-
-// Progress of a long table on standard error, when that is a terminal:
-// lines done, rate and time left, about once a second.
-class Progress {
- public:
-  explicit Progress(std::int32_t total) : total_(total), on_(total > 1000000 && ::isatty(2) == 1) {}
-  void at(std::int32_t done) {
-    if (!on_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - last_ < std::chrono::seconds(1)) return;
-    last_ = now;
-    const double secs = std::chrono::duration<double>(now - start_).count();
-    const double rate = secs > 0.0 ? done / secs : 0.0;
-    const double left = rate > 0.0 ? (total_ - done) / rate : 0.0;
-    say("\r kest: line " + std::to_string(done) + " of " + std::to_string(total_) + ", " +
-        std::to_string(static_cast<long long>(rate)) + " lines/s, " + std::to_string(static_cast<long long>(left)) +
-        " s left   ");
-    shown_ = true;
-  }
-  ~Progress() {
-    if (shown_) say("\n");
-  }
-  Progress(const Progress&) = delete;
-  Progress& operator=(const Progress&) = delete;
-
- private:
-  static void say(const std::string& text) { [[maybe_unused]] const ssize_t r = ::write(2, text.data(), text.size()); }
-  std::int32_t total_;
-  bool on_;
-  bool shown_ = false;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point last_ = start_;
 };
 
 // Working values of the table, kept between calls so that an answer cut
@@ -165,7 +131,8 @@ bool ephemr() {
     std::int32_t LINE = 5;  // lines on the current page
 
     const InterruptWatch watch;
-    Progress progress(w.N2);
+    // Progress of a long table, when standard error is a terminal.
+    ProgressLine progress(" kest: line", "lines", w.N2, w.N2 > 1000000 && ::isatty(2) == 1);
     for (std::int32_t I = 1; I <= w.N2; ++I) {
       if ((I & 63) == 0) {
         // A print file that cannot take the table any more stops it.

@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
-#include <exception>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "season/season.hpp"
+#include "textio/textio.hpp"
 
 namespace {
 
@@ -149,18 +150,22 @@ class Output {
 
 // Lays out rows [0, n) in blocks on worker threads while this thread writes
 // the finished blocks out in order. produce(begin, end, text) appends the
-// rows [begin, end) to text. A failed output stops the workers.
+// rows [begin, end) to text. A failed output stops the workers. A table of
+// more than 10^6 rows shows its progress when standard error is a terminal.
 template <class Produce>
 void write_rows(std::size_t n, const Produce& produce, Output& out) {
   constexpr std::size_t BLOCK = 16384;
   const std::size_t blocks = (n + BLOCK - 1) / BLOCK;
   const auto rows_of = [&](std::size_t k, std::string& text) { produce(k * BLOCK, std::min(n, (k + 1) * BLOCK), text); };
+  ProgressLine progress("kest-season: row", "rows", static_cast<long long>(n), n > 1000000 && ::isatty(2) == 1);
+  const auto written_up_to = [&](std::size_t k) { progress.at(static_cast<long long>(std::min(n, (k + 1) * BLOCK))); };
   const std::size_t workers = std::min<std::size_t>(std::clamp(std::thread::hardware_concurrency(), 1U, 8U), blocks);
   if (workers <= 1) {
     std::string text;
     for (std::size_t k = 0; k < blocks && !out.failed(); ++k) {
       rows_of(k, text);
       out.put(text);
+      written_up_to(k);
     }
     return;
   }
@@ -207,6 +212,7 @@ void write_rows(std::size_t n, const Produce& produce, Output& out) {
       if (stop) break;
     }
     out.put(slot.text);
+    written_up_to(k);
     std::lock_guard held(lock);
     slot.ready = false;
     ++written;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -117,6 +118,30 @@ bool flush_all();
 void reset_units();
 // True when the last write or flush on the unit failed (disk full, ...).
 bool unit_failed(int unit);
+
+// ---- Progress -------------------------------------------------------------
+
+// Progress of long work on standard error: "<lead> <done> of <total>,
+// <rate> <items>/s, <seconds> s left", redrawn on one line about once a
+// second, and the line ended when the work is over. Shows nothing unless on
+// (callers turn it on for long work when standard error is a terminal).
+class ProgressLine {
+ public:
+  ProgressLine(std::string lead, std::string items, long long total, bool on);
+  void at(long long done);
+  ~ProgressLine();
+  ProgressLine(const ProgressLine&) = delete;
+  ProgressLine& operator=(const ProgressLine&) = delete;
+
+ private:
+  static void say(const std::string& text);
+  std::string lead_, items_;
+  long long total_;
+  bool on_;
+  bool shown_ = false;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point last_ = start_;
+};
 
 // ---- Items --------------------------------------------------------------
 

@@ -4,10 +4,13 @@
 // output).
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -219,6 +222,47 @@ TEST(SeasonCommand, RowsLaidOutInBlocksJoinSeamlessly) {
       EXPECT_TRUE(r.out == expected);
     }
   }
+}
+
+// A table of more than 10^6 rows shows its progress on standard error when
+// that is a terminal, and nothing when it is not.
+TEST(SeasonCommand, ProgressOfLongTablesAtATerminal) {
+  ScratchDir dir;
+  dir.copy_tables();
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+    const int out = ::open("rows.csv", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::execl(KEST_SEASON_BINARY_PATH, "kest-season", "--csv", "table", "Mars", "--from", "J2000+0", "--to",
+            "J2000+999999", "--step", "0.01", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  std::string screen;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(2500);
+  while (std::chrono::steady_clock::now() < until && screen.find(" s left") == std::string::npos) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 50) > 0) {
+      char buf[4096];
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n <= 0) break;
+      screen.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+  ::kill(pid, SIGTERM);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(master);
+  EXPECT_NE(screen.find("\rkest-season: row "), std::string::npos) << screen;
+  EXPECT_NE(screen.find(" of 99999901, "), std::string::npos) << screen;
+  EXPECT_NE(screen.find(" rows/s, "), std::string::npos) << screen;
+
+  const auto quiet = season(dir, {"--csv", "table", "Mars", "--from", "J2000+0", "--to", "J2000+12000", "--step", "0.01"});
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(lines_of(quiet.out).size(), 1200002u);
 }
 
 // A reader that goes away ends the output quietly; the table never ends
