@@ -1,6 +1,8 @@
 // kest-season: the seasons of any body from the command line.
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -11,7 +13,6 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <optional>
@@ -358,11 +359,18 @@ int run(int argc, char** argv) {
     count = 1;
     step = 1.0;
   } else if (!dates_file.empty()) {
-    std::ifstream in(dates_file);
-    if (!in) usage("cannot read the dates file " + dates_file + ": " + std::strerror(errno));
+    // Lines are held to 1 MiB, and input without line ends (a device) ends.
+    const int fd = ::open(dates_file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) usage("cannot read the dates file " + dates_file + ": " + std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+      ::close(fd);
+      usage("cannot read the dates file " + dates_file + ": it is a directory");
+    }
+    const auto in = fd_source(fd, true);
     std::string line;
-    for (std::size_t n = 1; std::getline(in, line); ++n) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (std::size_t n = 1; in->next_line(line); ++n) {
+      if (in->too_long()) usage(dates_file + ", line " + std::to_string(n) + ": longer than 1 MiB");
       const auto b = line.find_first_not_of(" \t");
       if (b == std::string::npos || line[b] == '#') continue;
       const auto e = line.find_last_not_of(" \t");

@@ -287,6 +287,10 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
   for (int i = 0; i < 7; ++i) minor += "1\n";
   bad.write("minor.tab", minor);
   const std::string badtables = bad.path().string();
+  // Dates files: binary junk, a line of 2 MiB, a directory.
+  dir.write("junk.dates", std::string("2026-01-01\n\x01\xff\x7f") + std::string(100, 'x') + "\n");
+  dir.write("long.dates", std::string(2u << 20, '2') + "\n");
+  std::filesystem::create_directory(dir.path() / "folder.dates");
   struct Row {
     std::vector<std::string> args;
     const char* says;
@@ -310,6 +314,10 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"--frobnicate"}, "--frobnicate"},
       {{"at", "Mars"}, "DATE"},
       {{"--csv", "--json", "--list"}, "excludes"},
+      {{"table", "Mars", "--dates", "junk.dates"}, "junk.dates, line 2: date '???xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...': not a date"},
+      {{"table", "Mars", "--dates", "long.dates"}, "long.dates, line 1: longer than 1 MiB"},
+      {{"table", "Mars", "--dates", "folder.dates"}, "folder.dates: it is a directory"},
+      {{"table", "Mars", "--dates", "/dev/zero"}, "/dev/zero, line 1: longer than 1 MiB"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.args.back());
