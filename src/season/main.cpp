@@ -68,8 +68,8 @@ std::string described(const BodyEntry& b) {
 BodyEntry resolve(const std::vector<BodyEntry>& bodies, const std::string& name) {
   const BodyMatch m = find_body(bodies, name);
   if (m.body) return *m.body;
-  std::string text = m.candidates.empty() ? "no body '" + name + "' in the tables (see --list)"
-                                          : "'" + name + "' is not one body of the tables; did you mean ";
+  std::string text = m.candidates.empty() ? "no body " + quoted_text(name) + " in the tables (see --list)"
+                                          : quoted_text(name) + " is not one body of the tables; did you mean ";
   for (std::size_t i = 0; i < m.candidates.size() && i < 8; ++i)
     text += (i == 0 ? "" : ", ") + described(m.candidates[i]);
   if (!m.candidates.empty()) text += "?";
@@ -335,7 +335,7 @@ int run(int argc, char** argv) {
         } catch (const std::exception&) {
           used = 0;
         }
-        if (used == 0 || used != item.size() || !std::isfinite(v)) usage("--ls '" + ls_list + "': give angles in degrees, separated by commas");
+        if (used == 0 || used != item.size() || !std::isfinite(v)) usage("--ls " + quoted_text(ls_list) + ": give angles in degrees, separated by commas");
         ls_values.push_back(std::fmod(std::fmod(v, 360.0) + 360.0, 360.0));
         p = c + 1;
       }

@@ -48,6 +48,11 @@ struct FixedText {
 // Cut s to n characters or pad it with blanks to n.
 std::string pad_text(std::string_view s, std::size_t n);
 
+// Text from outside (an argument, a line of a file) quoted for a message:
+// "'...'" with at most 40 characters of it, "..." after a longer one, and
+// any byte that is not printable ASCII shown as '?'.
+std::string quoted_text(std::string_view s);
+
 // ---- Units --------------------------------------------------------------
 
 // The longest line a reader holds (bytes); the rest of a longer line is read

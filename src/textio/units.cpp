@@ -320,4 +320,15 @@ std::string pad_text(std::string_view s, std::size_t n) {
   return r;
 }
 
+std::string quoted_text(std::string_view s) {
+  constexpr std::size_t SHOWN = 40;
+  std::string q = "'";
+  for (std::size_t i = 0; i < s.size() && i < SHOWN; ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    q += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  }
+  if (s.size() > SHOWN) q += "...";
+  return q + "'";
+}
+
 }  // namespace kest

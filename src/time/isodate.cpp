@@ -34,19 +34,6 @@ bool real_number(std::string_view s, double& v) {
 std::int32_t kest_year(std::int32_t astronomical) { return astronomical <= 0 ? astronomical - 1 : astronomical; }
 std::int32_t astronomical_year(std::int32_t kest) { return kest < 0 ? kest + 1 : kest; }
 
-// The text that was given, quoted for a message: at most 40 characters, and
-// any byte that is not plain printable ASCII shown as '?'.
-std::string quoted(std::string_view text) {
-  constexpr std::size_t SHOWN = 40;
-  std::string q = "'";
-  for (std::size_t i = 0; i < text.size() && i < SHOWN; ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    q += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
-  }
-  if (text.size() > SHOWN) q += "...";
-  return q + "'";
-}
-
 const std::string kForms =
     "write a calendar date (2026-12-09 or 2026-12-09T06:30), a Julian date (JD2461383.5) or days from J2000.0 "
     "(J2000+9838.5)";
@@ -59,7 +46,7 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
     s.remove_prefix(1);
   }
   const auto bad = [&](const std::string& why) -> std::optional<double> {
-    error = "date " + quoted(text) + ": " + why;
+    error = "date " + quoted_text(text) + ": " + why;
     return std::nullopt;
   };
   const auto t = s.find('T');
@@ -106,7 +93,7 @@ std::optional<double> parse_date(std::string_view text, std::string& error) {
   double v = 0.0;
   if (text.rfind("JD", 0) == 0) {
     if (!real_number(text.substr(2), v)) {
-      error = "date " + quoted(text) + ": not a Julian date; " + kForms;
+      error = "date " + quoted_text(text) + ": not a Julian date; " + kForms;
       return std::nullopt;
     }
     return v - JD_J2000;
@@ -116,13 +103,13 @@ std::optional<double> parse_date(std::string_view text, std::string& error) {
     if (rest.empty()) return 0.0;
     if ((rest.front() != '+' && rest.front() != '-') || !real_number(rest.substr(1), v) || rest[1] == '-' ||
         rest[1] == '+') {
-      error = "date " + quoted(text) + ": not a count of days from J2000.0; " + kForms;
+      error = "date " + quoted_text(text) + ": not a count of days from J2000.0; " + kForms;
       return std::nullopt;
     }
     return rest.front() == '-' ? -v : v;
   }
   if (real_number(text, v)) {
-    error = "date " + quoted(text) + ": a bare number could be a Julian date or days from J2000.0; " + kForms;
+    error = "date " + quoted_text(text) + ": a bare number could be a Julian date or days from J2000.0; " + kForms;
     return std::nullopt;
   }
   return parse_iso(text, error);
@@ -143,11 +130,11 @@ std::optional<double> parse_step(std::string_view text, std::string& error) {
   }
   double v = 0.0;
   if (!real_number(num, v)) {
-    error = "step " + quoted(text) + ": write a number of days, or one with a unit: 10d, 6h, 30m, 45s, 1y";
+    error = "step " + quoted_text(text) + ": write a number of days, or one with a unit: 10d, 6h, 30m, 45s, 1y";
     return std::nullopt;
   }
   if (!(v > 0.0)) {
-    error = "step " + quoted(text) + ": a step must be more than zero";
+    error = "step " + quoted_text(text) + ": a step must be more than zero";
     return std::nullopt;
   }
   return v * scale;

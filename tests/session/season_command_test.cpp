@@ -318,6 +318,8 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"table", "Mars", "--dates", "long.dates"}, "long.dates, line 1: longer than 1 MiB"},
       {{"table", "Mars", "--dates", "folder.dates"}, "folder.dates: it is a directory"},
       {{"table", "Mars", "--dates", "/dev/zero"}, "/dev/zero, line 1: longer than 1 MiB"},
+      {{"at", std::string(3, '\x01') + std::string(100, 'Q'), "2026-01-01"}, "no body '???QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ...' in"},
+      {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", std::string(50, '\x7f')}, "--ls '????"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.args.back());
