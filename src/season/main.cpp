@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -161,13 +162,16 @@ void write_rows(std::size_t n, const Produce& produce, Output& out) {
   ProgressLine progress("kest-season: row", "rows", static_cast<long long>(n), n > 1000000 && ::isatty(2) == 1);
   const auto written_up_to = [&](std::size_t k) { progress.at(static_cast<long long>(std::min(n, (k + 1) * BLOCK))); };
   const std::size_t workers = std::min<std::size_t>(std::clamp(std::thread::hardware_concurrency(), 1U, 8U), blocks);
-  if (workers <= 1) {
+  const auto serially = [&] {
     std::string text;
     for (std::size_t k = 0; k < blocks && !out.failed(); ++k) {
       rows_of(k, text);
       out.put(text);
       written_up_to(k);
     }
+  };
+  if (workers <= 1) {
+    serially();
     return;
   }
   // Block k is laid out in slot k % slots once block k - slots is written.
@@ -204,7 +208,29 @@ void write_rows(std::size_t n, const Produce& produce, Output& out) {
     }
   };
   std::vector<std::thread> threads;
-  for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  // However this function is left, the workers are stopped and joined.
+  const auto halt = [&] {
+    {
+      std::lock_guard held(lock);
+      stop = true;
+    }
+    changed.notify_all();
+    for (std::thread& t : threads) t.join();
+    threads.clear();
+  };
+  struct AtExit {
+    const decltype(halt)& f;
+    ~AtExit() { f(); }
+  } at_exit{halt};
+  try {
+    for (std::size_t i = 0; i < workers; ++i) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No thread to be had: the workers that started do the work, or none did.
+    if (threads.empty()) {
+      serially();
+      return;
+    }
+  }
   for (std::size_t k = 0; k < blocks; ++k) {
     Slot& slot = slots[k % slots.size()];
     {
@@ -220,12 +246,7 @@ void write_rows(std::size_t n, const Produce& produce, Output& out) {
     if (out.failed()) stop = true;
     changed.notify_all();
   }
-  {
-    std::lock_guard held(lock);
-    stop = true;
-  }
-  changed.notify_all();
-  for (std::thread& t : threads) t.join();
+  halt();
   if (error) std::rethrow_exception(error);
 }
 
