@@ -28,7 +28,7 @@ __extension__ using U128 = unsigned __int128;
 // The 8 decimal digits of v (v < 10^8), leading zeros included, as the
 // characters of a word in memory order: each step splits every lane of the
 // word in two (by 10^4, 10^2, 10), by multiplying with a reciprocal.
-std::uint64_t ascii8(std::uint32_t v) {
+[[gnu::always_inline]] inline std::uint64_t ascii8(std::uint32_t v) {
   const std::uint64_t high = v / 10000, low = v % 10000;
   std::uint64_t x = high | (low << 32);  // two lanes of 32 bits
   const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007FULL;

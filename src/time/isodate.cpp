@@ -195,7 +195,12 @@ char* IsoDateWriter::write(char* p, double days, int decimals) {
   pair(secs % 60);
   if (decimals > 0) {
     *p++ = '.';
-    p = digits(p, ticks % unit, decimals);
+    std::int64_t fraction = ticks % unit;  // exactly `decimals` digits, from the last
+    for (int i = decimals - 1; i >= 0; --i) {
+      p[i] = static_cast<char>('0' + fraction % 10);
+      fraction /= 10;
+    }
+    p += decimals;
   }
   return p;
 }
