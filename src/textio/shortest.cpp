@@ -1,7 +1,10 @@
 // The shortest text that reads back as the same double, laid out as
 // std::to_chars lays it out, from the decimal digits that the Dragonbox
 // algorithm finds (through the fmt library): the same shortest, nearest
-// digits that std::to_chars finds, in less time.
+// digits that std::to_chars finds, in less time. fmt keeps the algorithm
+// in its detail namespace (fmt 9 on Debian 12); its public formatting of a
+// double is no faster than std::to_chars. The tests and a fuzz target hold
+// every text to std::to_chars, so a change on fmt's side shows at once.
 //
 // The digits are made in registers, eight to a word, and stored in pieces
 // of a fixed size: a text made of small stores and read back at once would
