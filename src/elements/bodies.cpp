@@ -224,4 +224,19 @@ BodyMatch find_body(const std::vector<BodyEntry>& all, std::string_view name) {
   return m;
 }
 
+std::string described(const BodyEntry& b) {
+  return b.planet.empty() ? b.name + " (" + std::string(b.kind()) + ")" : b.name + " (" + b.planet + ")";
+}
+
+std::string body_not_found(std::string_view name, const BodyMatch& m) {
+  if (m.candidates.empty()) return "no body " + quoted_text(name) + " in the tables";
+  std::string text = quoted_text(name) + " is not one body of the tables; did you mean ";
+  for (std::size_t i = 0; i < m.candidates.size() && i < 8; ++i) text += (i == 0 ? "" : ", ") + described(m.candidates[i]);
+  text += "?";
+  if (m.candidates.size() > 1 && m.candidates[0].name == m.candidates[1].name)
+    text += " (name the table: " + std::string(m.candidates[0].kind().substr(0, m.candidates[0].kind().find(' '))) +
+            ":" + m.candidates[0].name + ")";
+  return text;
+}
+
 }  // namespace kest

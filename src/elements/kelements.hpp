@@ -231,6 +231,12 @@ struct BodyMatch {
   std::vector<BodyEntry> candidates;  // otherwise: the names that come closest
 };
 BodyMatch find_body(const std::vector<BodyEntry>& bodies, std::string_view name);
+// A body as a message names it: "Europa (Jupiter)", "1 Ceres (minor body)".
+std::string described(const BodyEntry& b);
+// Why a name found no one body, for a message: "no body 'X' in the tables",
+// or "'X' is not one body of the tables; did you mean A (kind), B (planet)?",
+// with how to name the table when one name is in two.
+std::string body_not_found(std::string_view name, const BodyMatch& m);
 
 // ---- Frame geometry -----------------------------------------------------------
 

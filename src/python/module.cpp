@@ -60,10 +60,6 @@ TableSet tables_of(const py::object& tables) {
   return TableSet(dir);
 }
 
-std::string described(const BodyEntry& b) {
-  return b.planet.empty() ? b.name + " (" + std::string(b.kind()) + ")" : b.name + " (" + b.planet + ")";
-}
-
 py::dict entry_dict(const BodyEntry& b) {
   const std::string_view fname = FNAME[static_cast<std::size_t>(b.table)];
   py::dict d;
@@ -144,14 +140,7 @@ class PyBody {
     const TableSet t = tables_of(tables);
     const auto bodies = list_bodies(t);
     const BodyMatch m = find_body(bodies, name);
-    if (!m.body) {
-      std::string text = m.candidates.empty() ? "no body '" + name + "' in the tables"
-                                              : "'" + name + "' is not one body of the tables; did you mean ";
-      for (std::size_t i = 0; i < m.candidates.size() && i < 8; ++i)
-        text += (i == 0 ? "" : ", ") + described(m.candidates[i]);
-      if (!m.candidates.empty()) text += "?";
-      throw py::value_error(text);
-    }
+    if (!m.body) throw py::value_error(body_not_found(name, m));
     if (epoch && !std::isfinite(*epoch)) throw py::value_error("epoch must be a year such as 2024.5");
     SeasonBodyError error;
     auto b = make_season_body(t, *m.body, epoch, error);

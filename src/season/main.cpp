@@ -62,22 +62,10 @@ fs::path tables_dir(const std::string& option) {
   usage("no element tables in the working directory or in " + std::string(KEST_DATADIR) + "; name them with --tables DIR");
 }
 
-std::string described(const BodyEntry& b) {
-  return b.planet.empty() ? b.name + " (" + std::string(b.kind()) + ")" : b.name + " (" + b.planet + ")";
-}
-
 BodyEntry resolve(const std::vector<BodyEntry>& bodies, const std::string& name) {
   const BodyMatch m = find_body(bodies, name);
   if (m.body) return *m.body;
-  std::string text = m.candidates.empty() ? "no body " + quoted_text(name) + " in the tables (see --list)"
-                                          : quoted_text(name) + " is not one body of the tables; did you mean ";
-  for (std::size_t i = 0; i < m.candidates.size() && i < 8; ++i)
-    text += (i == 0 ? "" : ", ") + described(m.candidates[i]);
-  if (!m.candidates.empty()) text += "?";
-  if (m.candidates.size() > 1 && m.candidates[0].name == m.candidates[1].name)
-    text += " (name the table: " + std::string(m.candidates[0].kind().substr(0, m.candidates[0].kind().find(' '))) +
-            ":" + m.candidates[0].name + ")";
-  usage(text);
+  usage(body_not_found(name, m) + (m.candidates.empty() ? " (see --list)" : ""));
 }
 
 double date_arg(const std::string& text) {

@@ -115,6 +115,8 @@ def test_state_files_both_ways(workdir):
 @pytest.mark.parametrize("call,error", [
     (lambda: kest.Body("Europe", tables=DATA), r"Europa \(Jupiter\)"),
     (lambda: kest.Body("Xyzzyq", tables=DATA), "no body"),
+    (lambda: kest.Body("Ceres", tables=DATA), r"name the table: minor:1 Ceres"),
+    (lambda: kest.Body("\x01" * 3 + "Q" * 100, tables=DATA), r"no body '\?\?\?Q{37}\.\.\.'"),
     (lambda: kest.Body("mars", tables=DATA).seasons(["2026-02-30"]), "no such day"),
     (lambda: kest.Body("mars", tables=DATA).seasons(["9838.5"]), "bare number"),
     (lambda: kest.Body("mars", tables=DATA).events("2026-01-01", "2025-01-01"), "after"),
