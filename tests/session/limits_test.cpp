@@ -106,7 +106,10 @@ TEST(StateFileLocks, TwoRunsSavingAtOnceLoseNothing) {
 
 // A run whose saves fail once the file passes a size (its file-size limit;
 // its screen goes to /dev/null, which no such limit touches) removes only
-// its own bytes: every record the other run confirmed stays.
+// its own bytes: every record the other run confirmed stays. A record is
+// 528 bytes: the other run's 300 (158 kB) fit below the limit, so the
+// limited run saves some records whichever run goes first, and the two
+// runs' 600 do not, so some of its saves fail.
 TEST(StateFileLocks, AFailingSaveRemovesNothingAnotherRunWrote) {
   ScratchDir dir;
   dir.copy_tables();
@@ -114,7 +117,7 @@ TEST(StateFileLocks, AFailingSaveRemovesNothingAnotherRunWrote) {
   std::thread ta([&] {
     RunOptions o;
     o.input = saving_script(4, 300);
-    o.file_size_limit = 40000;
+    o.file_size_limit = 200000;
     o.stdout_path = "/dev/null";
     o.timeout_s = 120;
     limited = run_kest(dir, o);
