@@ -56,6 +56,12 @@ double timed_run(const fs::path& dir, const std::string& program, const std::vec
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
+// Whole runs of a program, timed by hand: seven each, one at a time; the
+// median stands against a noisy machine.
+void seven_runs(benchmark::internal::Benchmark* b) {
+  b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
+}
+
 // Rows from J2000.0 on, 0.01 day apart: --epoch 2000 freezes the elements
 // as the dialogue does; without it they are evaluated at each date.
 void BM_SeasonMillionCsvRows(benchmark::State& state) {
@@ -68,15 +74,7 @@ void BM_SeasonMillionCsvRows(benchmark::State& state) {
   state.SetLabel(frozen ? "frozen epoch" : "elements at each date");
   fs::remove_all(dir);
 }
-// Seven runs each, one at a time; the median stands against a noisy machine.
-BENCHMARK(BM_SeasonMillionCsvRows)
-    ->Arg(1)
-    ->Arg(0)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_SeasonMillionCsvRows)->Arg(1)->Arg(0)->Apply(seven_runs);
 
 // The dialogue's table of the same 10^6 dates, into kest.prt.
 void BM_DialogueMillionLinesSameRows(benchmark::State& state) {
@@ -89,12 +87,7 @@ void BM_DialogueMillionLinesSameRows(benchmark::State& state) {
     state.SetIterationTime(timed_run(dir, KEST_BINARY_PATH, {}, (dir / "answers").string(), "/dev/null", dir / "kest.prt"));
   fs::remove_all(dir);
 }
-BENCHMARK(BM_DialogueMillionLinesSameRows)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1)
-    ->Repetitions(7)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_DialogueMillionLinesSameRows)->Apply(seven_runs);
 
 // The seasons and apsides of 100 Mars years (1955 to 2143), elements at each date.
 void BM_EventsHundredMarsYears(benchmark::State& state) {

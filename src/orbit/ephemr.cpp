@@ -132,7 +132,7 @@ bool ephemr() {
 
     const InterruptWatch watch;
     // Progress of a long table, when standard error is a terminal.
-    ProgressLine progress(" kest: line", "lines", w.N2, w.N2 > 1000000 && ::isatty(2) == 1);
+    ProgressLine progress(" kest: line", "lines", w.N2);
     for (std::int32_t I = 1; I <= w.N2; ++I) {
       if ((I & 63) == 0) {
         // A print file that cannot take the table any more stops it.

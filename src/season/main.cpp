@@ -140,14 +140,14 @@ class Output {
 
 // Lays out rows [0, n) in blocks on worker threads while this thread writes
 // the finished blocks out in order. produce(begin, end, text) appends the
-// rows [begin, end) to text. A failed output stops the workers. A table of
-// more than 10^6 rows shows its progress when standard error is a terminal.
+// rows [begin, end) to text. A failed output stops the workers. A long
+// table shows its progress.
 template <class Produce>
 void write_rows(std::size_t n, const Produce& produce, Output& out) {
   constexpr std::size_t BLOCK = 16384;
   const std::size_t blocks = (n + BLOCK - 1) / BLOCK;
   const auto rows_of = [&](std::size_t k, std::string& text) { produce(k * BLOCK, std::min(n, (k + 1) * BLOCK), text); };
-  ProgressLine progress("kest-season: row", "rows", static_cast<long long>(n), n > 1000000 && ::isatty(2) == 1);
+  ProgressLine progress("kest-season: row", "rows", static_cast<long long>(n));
   const auto written_up_to = [&](std::size_t k) { progress.at(static_cast<long long>(std::min(n, (k + 1) * BLOCK))); };
   const std::size_t workers = std::min<std::size_t>(std::clamp(std::thread::hardware_concurrency(), 1U, 8U), blocks);
   const auto serially = [&] {

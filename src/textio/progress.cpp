@@ -9,8 +9,8 @@
 
 namespace kest {
 
-ProgressLine::ProgressLine(std::string lead, std::string items, long long total, bool on)
-    : lead_(std::move(lead)), items_(std::move(items)), total_(total), on_(on) {}
+ProgressLine::ProgressLine(std::string lead, std::string items, long long total)
+    : lead_(std::move(lead)), items_(std::move(items)), total_(total), on_(total > 1000000 && ::isatty(2) == 1) {}
 
 void ProgressLine::at(long long done) {
   if (!on_) return;

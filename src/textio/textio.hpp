@@ -128,11 +128,11 @@ bool unit_failed(int unit);
 
 // Progress of long work on standard error: "<lead> <done> of <total>,
 // <rate> <items>/s, <seconds> s left", redrawn on one line about once a
-// second, and the line ended when the work is over. Shows nothing unless on
-// (callers turn it on for long work when standard error is a terminal).
+// second, and the line ended when the work is over. Only work of more than
+// 10^6 items shows it, and only when standard error is a terminal.
 class ProgressLine {
  public:
-  ProgressLine(std::string lead, std::string items, long long total, bool on);
+  ProgressLine(std::string lead, std::string items, long long total);
   void at(long long done);
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;

@@ -3,14 +3,12 @@
 // place of files, a print file that fills up, a screen that cannot be
 // written, and Ctrl-C and progress at a terminal.
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -28,6 +26,8 @@ using kest::testing::run_kest;
 using kest::testing::RunOptions;
 using kest::testing::RunResult;
 using kest::testing::ScratchDir;
+using kest::testing::start_at_terminal;
+using kest::testing::TerminalRun;
 
 // A set-up of planet `item`, then `saves` text saves to shared.mat and
 // every tenth save a binary one to record 1 + (n mod 15); the print unit is
@@ -256,40 +256,18 @@ TEST(FailingOutput, FullPrintFileAndFullScreen) {
 TEST(Terminal, ProgressAndInterrupt) {
   ScratchDir dir;
   dir.copy_tables();
-  int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
-    ::execl(KEST_BINARY_PATH, "kest", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const TerminalRun t = start_at_terminal(dir, {KEST_BINARY_PATH});
+  ASSERT_GE(t.pid, 0);
   std::string screen;
-  const auto drain = [&](int ms) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < until) {
-      fd_set set;
-      FD_ZERO(&set);
-      FD_SET(master, &set);
-      timeval tv{0, 20000};
-      if (::select(master + 1, &set, nullptr, nullptr, &tv) > 0) {
-        char buf[4096];
-        const ssize_t n = ::read(master, buf, sizeof buf);
-        if (n <= 0) return;
-        screen.append(buf, static_cast<std::size_t>(n));
-      }
-    }
-  };
-  const auto type = [&](const std::string& s) { ASSERT_EQ(::write(master, s.data(), s.size()), static_cast<ssize_t>(s.size())); };
-  type("p\n1\n1\n4\n0\n0\n/\n3\n2000000000 0 0.001\n0 0 x\n");
-  drain(2500);
-  ::kill(pid, SIGINT);
-  drain(500);
-  type("0\n");
-  drain(1000);
+  ASSERT_TRUE(t.type("p\n1\n1\n4\n0\n0\n/\n3\n2000000000 0 0.001\n0 0 x\n"));
+  t.read(screen, 2500);
+  ::kill(t.pid, SIGINT);
+  t.read(screen, 500);
+  ASSERT_TRUE(t.type("0\n"));
+  t.read(screen, 1000);
   int status = 0;
-  for (int i = 0; i < 100 && ::waitpid(pid, &status, WNOHANG) == 0; ++i) drain(50);
-  ::close(master);
+  for (int i = 0; i < 100 && ::waitpid(t.pid, &status, WNOHANG) == 0; ++i) t.read(screen, 50);
+  ::close(t.master);
   ASSERT_TRUE(WIFEXITED(status)) << screen;
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_NE(screen.find(" kest: line "), std::string::npos) << screen.substr(0, 2000);

@@ -4,13 +4,10 @@
 // output).
 #include <gtest/gtest.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -229,34 +226,19 @@ TEST(SeasonCommand, RowsLaidOutInBlocksJoinSeamlessly) {
 TEST(SeasonCommand, ProgressOfLongTablesAtATerminal) {
   ScratchDir dir;
   dir.copy_tables();
-  int master = -1;
-  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
-    const int out = ::open("rows.csv", O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ::dup2(out, 1);
-    ::execl(KEST_SEASON_BINARY_PATH, "kest-season", "--csv", "table", "Mars", "--from", "J2000+0", "--to",
-            "J2000+999999", "--step", "0.01", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const auto t = kest::testing::start_at_terminal(dir,
+                                                  {KEST_SEASON_BINARY_PATH, "--csv", "table", "Mars", "--from",
+                                                   "J2000+0", "--to", "J2000+999999", "--step", "0.01"},
+                                                  "rows.csv");
+  ASSERT_GE(t.pid, 0);
   std::string screen;
   // The first progress line comes after a second; a slow (sanitized) build
   // on a busy machine gets ten.
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (std::chrono::steady_clock::now() < until && screen.find(" s left") == std::string::npos) {
-    pollfd p{master, POLLIN, 0};
-    if (::poll(&p, 1, 50) > 0) {
-      char buf[4096];
-      const ssize_t n = ::read(master, buf, sizeof buf);
-      if (n <= 0) break;
-      screen.append(buf, static_cast<std::size_t>(n));
-    }
-  }
-  ::kill(pid, SIGTERM);
+  t.read(screen, 10000, " s left");
+  ::kill(t.pid, SIGTERM);
   int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(master);
+  ::waitpid(t.pid, &status, 0);
+  ::close(t.master);
   EXPECT_NE(screen.find("\rkest-season: row "), std::string::npos) << screen;
   EXPECT_NE(screen.find(" of 99999901, "), std::string::npos) << screen;
   EXPECT_NE(screen.find(" rows/s, "), std::string::npos) << screen;

@@ -1,6 +1,8 @@
 #include "session.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -174,6 +176,42 @@ std::vector<std::string> lines_of(const std::string& text) {
     p = nl + 1;
   }
   return v;
+}
+
+TerminalRun start_at_terminal(const ScratchDir& dir, const std::vector<std::string>& argv,
+                              const std::string& stdout_file) {
+  TerminalRun t;
+  t.pid = ::forkpty(&t.master, nullptr, nullptr, nullptr);
+  if (t.pid == 0) {
+    if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+    if (!stdout_file.empty()) {
+      const int out = ::open(stdout_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (out < 0 || ::dup2(out, 1) < 0) ::_exit(126);
+    }
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  return t;
+}
+
+void TerminalRun::read(std::string& screen, int ms, std::string_view until) const {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (std::chrono::steady_clock::now() < end && (until.empty() || screen.find(until) == std::string::npos)) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 20) > 0) {
+      char buf[4096];
+      const ssize_t n = ::read(master, buf, sizeof buf);
+      if (n <= 0) return;
+      screen.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+}
+
+bool TerminalRun::type(const std::string& text) const {
+  return ::write(master, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 }  // namespace kest::testing

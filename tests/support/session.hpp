@@ -2,8 +2,11 @@
 // build/kest with a scripted keyboard.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kest::testing {
@@ -65,6 +68,20 @@ struct RunOptions {
   int timeout_s = 30;
 };
 RunResult run_kest(const ScratchDir& dir, const RunOptions& options);
+
+// A program running in dir on a pseudo-terminal: its keyboard, screen and
+// standard error, unless its standard output goes to a file of dir.
+struct TerminalRun {
+  pid_t pid = -1;  // -1 when it could not be started
+  int master = -1;
+  // Reads what the terminal shows into screen for up to ms milliseconds, or
+  // until the screen holds `until` (when given) or the terminal closes.
+  void read(std::string& screen, int ms, std::string_view until = {}) const;
+  // Types text at the keyboard; false if it could not all be written.
+  bool type(const std::string& text) const;
+};
+TerminalRun start_at_terminal(const ScratchDir& dir, const std::vector<std::string>& argv,
+                              const std::string& stdout_file = "");
 
 // Replaces every run stamp (year, month, day and time) by a fixed mask so
 // that whole outputs can be compared.
