@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -65,47 +67,80 @@ std::string ls_name(double L) { return "Ls=" + number(L); }
 
 }  // namespace
 
-std::vector<SeasonEvent> find_season_events(const SeasonBody& b, double from, double to, const std::vector<double>& ls_values) {
+double season_event_bound(const SeasonBody& b, double from, double to, std::size_t angles) {
+  const double period = setup_at(b, from).elements.PERIOD;
+  if (!(period > 0.0) || !std::isfinite(period) || !std::isfinite(from) || !std::isfinite(to)) return HUGE_VAL;
+  return ((to - from) / period + 3.0) * (static_cast<double>(angles) + 2.0);
+}
+
+bool for_each_season_event(const SeasonBody& b, double from, double to, const std::vector<double>& ls_values,
+                           const std::function<bool(const SeasonEvent&)>& emit) {
   struct Found {
     double t;
     std::string what;
     double ls_target;  // for a season; NaN for an apsis
   };
-  std::vector<Found> found;
-  const BodySetup s0 = setup_at(b, from);
-  const double period = s0.elements.PERIOD;
-  // One orbit after another, from one before the span to one after it.
-  const auto orbits = static_cast<long>(std::ceil((to - from) / period)) + 2;
-  for (long k = -1; k <= orbits; ++k) {
-    const double tau = from + static_cast<double>(k) * period;
+  const double period = setup_at(b, from).elements.PERIOD;
+  if (!(period > 0.0) || !std::isfinite(period) || !(from <= to) || !std::isfinite(to - from)) return true;
+  // One orbit after another, from one before the span to one after it. The
+  // guesses of orbit k lie within half an orbit of its start tau, and Newton's
+  // method moves them little further: once orbit k is searched, whatever
+  // lies two orbits before tau is complete, and goes out in time order.
+  const double orbits = std::ceil((to - from) / period) + 2.0;
+  std::vector<Found> pending;
+  // Events already given that lie within the span of a repeat.
+  std::vector<SeasonEvent> recent;
+  const auto give_up_to = [&](double before) {
+    std::sort(pending.begin(), pending.end(), [](const Found& x, const Found& y) { return x.t < y.t; });
+    std::size_t used = 0;
+    for (; used < pending.size() && pending[used].t < before; ++used) {
+      const Found& f = pending[used];
+      if (!(f.t >= from && f.t <= to)) continue;
+      // The same event reached from two guesses.
+      bool seen = false;
+      for (std::size_t k = recent.size(); k-- > 0 && f.t - recent[k].row.days < 1e-3;)
+        if (recent[k].what == f.what) seen = true;
+      if (seen) continue;
+      SeasonEvent e{f.what, season_row(b, f.t)};
+      if (b.mars && f.ls_target == 0.0 && b.mars_year1 != 0.0) {
+        // The year that begins here.
+        e.row.mars_year = static_cast<std::int32_t>(
+            1 + std::lround((f.t - b.mars_year1) / setup_at(b, f.t).elements.PERIOD));
+      }
+      if (!emit(e)) return false;
+      recent.push_back(std::move(e));
+    }
+    pending.erase(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(used));
+    if (!recent.empty()) {
+      const double last = recent.back().row.days;
+      std::size_t keep = recent.size();
+      while (keep > 0 && last - recent[keep - 1].row.days < 1e-3) --keep;
+      recent.erase(recent.begin(), recent.begin() + static_cast<std::ptrdiff_t>(keep));
+    }
+    return true;
+  };
+  for (double k = -1.0; k <= orbits; k += 1.0) {
+    const double tau = from + k * period;
     const BodySetup s = setup_at(b, tau);
     const double p = s.elements.PERIOD;
     const auto near_tau = [&](double g) { return g + std::round((tau - g) / p) * p; };
     for (double L : ls_values) {
       const double t = refine_crossing(b, L, near_tau(date_of_season(s.orbit, L).tmjd));
-      found.push_back({t, ls_name(L), L});
+      pending.push_back({t, ls_name(L), L});
     }
-    found.push_back({refine_apsis(b, near_tau(s.elements.TJP)), "perihelion", std::nan("")});
-    found.push_back({refine_apsis(b, near_tau(s.elements.TJP + p / 2.0)), "aphelion", std::nan("")});
+    pending.push_back({refine_apsis(b, near_tau(s.elements.TJP)), "perihelion", std::nan("")});
+    pending.push_back({refine_apsis(b, near_tau(s.elements.TJP + p / 2.0)), "aphelion", std::nan("")});
+    if (!give_up_to(tau - 2.0 * period)) return false;
   }
-  std::sort(found.begin(), found.end(), [](const Found& x, const Found& y) { return x.t < y.t; });
+  return give_up_to(HUGE_VAL);
+}
+
+std::vector<SeasonEvent> find_season_events(const SeasonBody& b, double from, double to, const std::vector<double>& ls_values) {
   std::vector<SeasonEvent> events;
-  for (std::size_t i = 0; i < found.size(); ++i) {
-    const Found& f = found[i];
-    if (!(f.t >= from && f.t <= to)) continue;
-    // The same event reached from two guesses.
-    bool seen = false;
-    for (std::size_t k = events.size(); k-- > 0 && f.t - events[k].row.days < 1e-3;)
-      if (events[k].what == f.what) seen = true;
-    if (seen) continue;
-    SeasonEvent e{f.what, season_row(b, f.t)};
-    if (b.mars && f.ls_target == 0.0 && b.mars_year1 != 0.0) {
-      // The year that begins here.
-      e.row.mars_year = static_cast<std::int32_t>(
-          1 + std::lround((f.t - b.mars_year1) / setup_at(b, f.t).elements.PERIOD));
-    }
-    events.push_back(std::move(e));
-  }
+  for_each_season_event(b, from, to, ls_values, [&](const SeasonEvent& e) {
+    events.push_back(e);
+    return true;
+  });
   return events;
 }
 

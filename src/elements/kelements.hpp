@@ -331,7 +331,19 @@ struct SeasonEvent {
 
 // The instants in [from, to] when Ls passes each of ls_values, and the
 // perihelia and aphelia, in time order, each found to 1e-6 day or better.
+// 1. for_each_season_event hands each event to emit as soon as it is
+//    certain, a few orbits behind the search, so that memory stays flat
+//    however long the span; emit returns false to stop the search, and the
+//    call then returns false.
+// 2. A span whose first orbital period is not a positive finite number,
+//    or whose ends are not finite or in order, holds no events.
+// 3. season_event_bound is an upper bound of the events of a span, for a
+//    guard against spans too long to search (infinite when the orbit at
+//    `from` has no usable period).
+bool for_each_season_event(const SeasonBody& body, double from, double to, const std::vector<double>& ls_values,
+                           const std::function<bool(const SeasonEvent&)>& emit);
 std::vector<SeasonEvent> find_season_events(const SeasonBody& body, double from, double to, const std::vector<double>& ls_values);
+double season_event_bound(const SeasonBody& body, double from, double to, std::size_t angles);
 
 // Shortest text that reads back to the same double ("0", "90", "1.5").
 std::string number(double x);

@@ -29,10 +29,13 @@ KestmnWork kestmn_work;
 
 // Opens the print file. Its earlier content is replaced only when the first
 // line is written to it. If it cannot be opened, print output goes to the
-// screen for the rest of the run, so nothing is lost.
+// screen for the rest of the run, so nothing is lost. A link planted at its
+// name is refused (its target would be replaced), unless it leads to a
+// character device such as /dev/null.
 void open_print_file() {
   std::string why;
-  if (!open_unit(KESTCM.IOP, "kest.prt", OpenStatus::unknown, Access::sequential, Direction::write, &why)) {
+  if (!open_unit(KESTCM.IOP, "kest.prt", OpenStatus::unknown, Access::sequential, Direction::write, &why,
+                 Links::devices_only)) {
     write_free(KESTCM.IOS, {"Cannot open print file kest.prt: ", why});
     write_free(KESTCM.IOS, {"Printed output goes to the terminal instead."});
     KESTCM.IOP = KESTCM.IOS;

@@ -31,6 +31,9 @@ using namespace kest;
 using namespace kest::season;
 
 constexpr double MAX_ROWS = 1e8;
+// Events are found one orbit after another and written as they are found;
+// this bounds the time a search takes (about 10 us an event).
+constexpr double MAX_EVENTS = 1e7;
 
 #ifndef KEST_VERSION
 #define KEST_VERSION "0"
@@ -264,7 +267,7 @@ int run(int argc, char** argv) {
   auto* from_o = table->add_option("--from", from_s, "first date: 2026-12-09, 2026-12-09T06:30, JD2461383.5 or J2000+9838.5");
   auto* to_o = table->add_option("--to", to_s, "last date");
   auto* step_o = table->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
-  auto* dates_o = table->add_option("--dates", dates_file, "a file of dates, one a line");
+  auto* dates_o = table->add_option("--dates", dates_file, "a file of dates, one a line (- for standard input)");
   dates_o->excludes(from_o)->excludes(to_o)->excludes(step_o);
 
   auto* events = app.add_subcommand("events", "the instants when Ls passes 0, 90, 180 and 270 (or --ls), and the "
@@ -349,12 +352,22 @@ int run(int argc, char** argv) {
         p = c + 1;
       }
     }
-    if ((to - from) / (body->model.at(0.0).PERIOD) * 6.0 > MAX_ROWS) usage("the span holds too many events");
+    const double bound = season_event_bound(*body, from, to, ls_values.size());
+    if (!(bound <= MAX_EVENTS))
+      usage("the span holds too many events (more than 10^7 with " + std::to_string(ls_values.size()) +
+            " season angles); take a shorter span or fewer angles");
     warn_far(*body, from, to);
-    const auto found = find_season_events(*body, from, to, ls_values);
+    // Events go out as they are found, in blocks.
     Writer w(format, body->mars, true);
     w.header(text);
-    for (const SeasonEvent& e : found) w.row(text, e.row, e.what);
+    ProgressLine progress("kest-season: event", "events", static_cast<long long>(bound));
+    long long given = 0;
+    for_each_season_event(*body, from, to, ls_values, [&](const SeasonEvent& e) {
+      w.row(text, e.row, e.what);
+      if (text.size() >= (std::size_t{1} << 16) && !out.put(text)) return false;
+      progress.at(++given);
+      return true;
+    });
     w.footer(text);
     out.put(text);
     return out.finish();
@@ -368,15 +381,28 @@ int run(int argc, char** argv) {
     count = 1;
     step = 1.0;
   } else if (!dates_file.empty()) {
-    // Lines are held to 1 MiB, and input without line ends (a device) ends.
-    const int fd = ::open(dates_file.c_str(), O_RDONLY | O_CLOEXEC);
+    // A regular file, or standard input as "-": the open never waits (a
+    // FIFO without a writer, a device), and lines are held to 1 MiB.
+    const bool standard_input = dates_file == "-";
+    const int fd = standard_input ? 0 : ::open(dates_file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) usage("cannot read the dates file " + dates_file + ": " + std::strerror(errno));
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-      ::close(fd);
-      usage("cannot read the dates file " + dates_file + ": it is a directory");
+    if (!standard_input) {
+      struct stat st {};
+      const char* why = nullptr;
+      if (::fstat(fd, &st) != 0) {
+        why = std::strerror(errno);
+      } else if (S_ISDIR(st.st_mode)) {
+        why = "it is a directory";
+      } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file (give - to read standard input)";
+      }
+      if (why) {
+        ::close(fd);
+        usage("cannot read the dates file " + dates_file + ": " + why);
+      }
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
-    const auto in = fd_source(fd, true);
+    const auto in = fd_source(fd, !standard_input);
     std::string line;
     for (std::size_t n = 1; in->next_line(line); ++n) {
       if (in->too_long()) usage(dates_file + ", line " + std::to_string(n) + ": longer than 1 MiB");

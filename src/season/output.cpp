@@ -3,7 +3,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <string>
 
 #include "season/season.hpp"
@@ -11,30 +10,14 @@
 
 namespace kest::season {
 
-namespace {
-
-void fixed(std::string& out, double x, int width, int decimals) {
-  // Nothing that rounds to zero keeps a minus sign.
-  if (std::fabs(x) < 0.5 * std::pow(10.0, -decimals)) x = 0.0;
-  char buf[64];
-  const int n = std::snprintf(buf, sizeof buf, "%*.*f", width, decimals, x);
-  out.append(buf, static_cast<std::size_t>(n));
-}
-
-void padded(std::string& out, std::string_view s, std::size_t width) {
-  out.append(s);
-  if (s.size() < width) out.append(width - s.size(), ' ');
-}
-
-}  // namespace
 
 Writer::Writer(OutputFormat format, bool mars, bool events) : format_(format), mars_(mars), events_(events) {}
 
 void Writer::header(std::string& out) const {
   switch (format_) {
     case OutputFormat::text:
-      padded(out, "date (TT)", 20);
-      if (events_) padded(out, "event", 12);
+      append_padded(out, "date (TT)", 20);
+      if (events_) append_padded(out, "event", 12);
       out += "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  true anomaly deg   flux W/m2";
       if (mars_) out += "  Mars year";
       out += '\n';
@@ -55,15 +38,15 @@ void Writer::header(std::string& out) const {
 void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
   switch (format_) {
     case OutputFormat::text:
-      padded(out, iso_date(r.days), 20);
-      if (events_) padded(out, what, 12);
-      fixed(out, r.days, 14, 6);
-      fixed(out, r.distance, 13, 9);
-      fixed(out, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, 9, 4);
-      fixed(out, r.sdec, 35, 4);
-      fixed(out, r.true_anomaly, 18, 4);
-      fixed(out, r.flux, 12, 3);
-      if (mars_) fixed(out, r.mars_year, 11, 0);
+      append_padded(out, iso_date(r.days), 20);
+      if (events_) append_padded(out, what, 12);
+      append_fixed(out, r.days, 14, 6);
+      append_fixed(out, r.distance, 13, 9);
+      append_fixed(out, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, 9, 4);
+      append_fixed(out, r.sdec, 35, 4);
+      append_fixed(out, r.true_anomaly, 18, 4);
+      append_fixed(out, r.flux, 12, 3);
+      if (mars_) append_fixed(out, r.mars_year, 11, 0);
       out += '\n';
       break;
     case OutputFormat::csv: {

@@ -102,6 +102,11 @@ std::unique_ptr<ByteSink> string_sink(std::string* target);
 enum class OpenStatus { old_file, unknown };
 enum class Access { sequential, append };
 enum class Direction { read, write };
+// What a symbolic link at the name leads to: followed wherever it points,
+// or only to a character device (a link to /dev/null, or to a terminal),
+// which writing cannot damage; a link to anything else is refused, with
+// "it is a symbolic link", and its target is left alone.
+enum class Links { follow, devices_only };
 
 // Connect a unit to a file (the name less trailing blanks, relative to the
 // working directory). old_file: the file must exist; unknown: a missing file
@@ -109,7 +114,7 @@ enum class Direction { read, write };
 // its content from the first line written on; append adds at the end.
 // Returns false with a reason ("No such file or directory", ...) in *why.
 bool open_unit(int unit, std::string_view name, OpenStatus status, Access access,
-               Direction dir, std::string* why = nullptr);
+               Direction dir, std::string* why = nullptr, Links links = Links::follow);
 // Release a unit, flushing its output; closing a unit that is not open does
 // nothing. Returns false when buffered output could not be written.
 bool close_unit(int unit);
@@ -307,6 +312,15 @@ void edit_F(std::string& out, double x, int w, int d);
 void edit_E(std::string& out, double x, int w, int d, char letter = 'E');
 void edit_G(std::string& out, double x, int w, int d);
 void edit_A(std::string& out, std::string_view s, int w);
+
+// Fields of aligned text tables, for the faces beside the dialogue.
+// append_fixed: x with that many decimals (0 to 40; NaN as "nan", an
+// infinity as "inf" or "-inf"), right-aligned in width; append_padded: text
+// left-aligned in width. A field that does not leave a blank between it and
+// its neighbour is widened by one blank, so that columns never run
+// together, whatever the value.
+void append_fixed(std::string& out, double x, int width, int decimals);
+void append_padded(std::string& out, std::string_view text, std::size_t width);
 
 // Strict conversions of one free-format token (also used by tests).
 bool parse_int32(std::string_view tok, std::int32_t& v);

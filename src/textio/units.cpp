@@ -209,8 +209,24 @@ namespace {
 // a FIFO without a writer or reader does not hold it up (for writing, one
 // without a reader is "No such device or address"); once open, reads and
 // writes wait as usual.
-int open_fd(const std::string& path, int flags, bool regular_only, std::string* why) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+// With Links::devices_only, a link at the name is followed only to a
+// character device: the link is not followed at first (O_NOFOLLOW), and
+// what the second open reached is checked, so that a link changed in
+// between is refused as well.
+int open_fd(const std::string& path, int flags, bool regular_only, std::string* why, Links links = Links::follow) {
+  const bool nofollow = links == Links::devices_only;
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK | (nofollow ? O_NOFOLLOW : 0), 0666);
+  bool through_link = false;
+  if (fd < 0 && nofollow && errno == ELOOP) {
+    struct stat target {};
+    if (::stat(path.c_str(), &target) == 0 && S_ISCHR(target.st_mode)) {
+      fd = ::open(path.c_str(), (flags & ~O_CREAT) | O_CLOEXEC | O_NONBLOCK);
+      through_link = true;
+    } else {
+      if (why) *why = "it is a symbolic link";
+      return -1;
+    }
+  }
   if (fd < 0) {
     if (why) *why = std::strerror(errno);
     return -1;
@@ -218,6 +234,7 @@ int open_fd(const std::string& path, int flags, bool regular_only, std::string* 
   struct stat st {};
   const bool known = ::fstat(fd, &st) == 0;
   const char* refused = nullptr;
+  if (through_link && !(known && S_ISCHR(st.st_mode))) refused = "it is a symbolic link";
   if (known && S_ISDIR(st.st_mode)) refused = std::strerror(EISDIR);
   if (known && regular_only && !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) refused = "not a regular file";
   if (refused != nullptr) {
@@ -237,7 +254,7 @@ std::unique_ptr<LineSource> open_source(const std::string& path, std::string* wh
 }
 
 bool open_unit(int unit, std::string_view name, OpenStatus status, Access access, Direction dir,
-               std::string* why) {
+               std::string* why, Links links) {
   close_unit(unit);
   while (!name.empty() && name.back() == ' ') name.remove_suffix(1);
   const std::string path(name);
@@ -248,7 +265,7 @@ bool open_unit(int unit, std::string_view name, OpenStatus status, Access access
     if (why) *why = "invalid file name";
     return false;
   }
-  const int fd = open_fd(path, flags, false, why);
+  const int fd = open_fd(path, flags, false, why, links);
   if (fd < 0) return false;
   auto& t = table();
   if (dir == Direction::read) {

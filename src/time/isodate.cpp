@@ -62,7 +62,7 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
       !whole_number(date.substr(d2 + 1, 2), day))
     return bad("not a date; " + kForms);
   if (negative) year = -year;
-  if (year < -4000000 || year > 4000000) return bad("the year lies too far away");
+  if (year < -4712 || year > 9999) return bad("the years run from -4712 to 9999");
   if (month < 1 || month > 12) return bad("there is no month " + std::to_string(month));
   const std::int32_t jdn = julday(month, day, kest_year(year));
   std::int32_t m = 0, d = 0, y = 0;
@@ -87,9 +87,27 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
   return (static_cast<double>(jdn) - JD_J2000) - 0.5 + seconds / 86400.0;
 }
 
+// A date in any of the forms, in or out of the span of dates.
+std::optional<double> parse_any_date(std::string_view text, std::string& error);
+
 }  // namespace
 
+std::string date_span_message(std::string_view text) {
+  return "date " + quoted_text(text) + ": outside the span of dates, -4712-01-01 to 9999-12-31 (JD-0.5 to JD5373484.5)";
+}
+
 std::optional<double> parse_date(std::string_view text, std::string& error) {
+  const std::optional<double> d = parse_any_date(text, error);
+  if (d && !in_date_span(*d)) {
+    error = date_span_message(text);
+    return std::nullopt;
+  }
+  return d;
+}
+
+namespace {
+
+std::optional<double> parse_any_date(std::string_view text, std::string& error) {
   double v = 0.0;
   if (text.rfind("JD", 0) == 0) {
     if (!real_number(text.substr(2), v)) {
@@ -114,6 +132,8 @@ std::optional<double> parse_date(std::string_view text, std::string& error) {
   }
   return parse_iso(text, error);
 }
+
+}  // namespace
 
 std::optional<double> parse_step(std::string_view text, std::string& error) {
   double scale = 1.0;

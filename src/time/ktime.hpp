@@ -93,11 +93,24 @@ void ymd2j2(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_
 
 // ---- ISO 8601 dates and steps --------------------------------------------------
 
+// The span of dates the faces take: the years -4712 to 9999, from
+// -4712-01-01T00:00 (Julian date -0.5) up to, not including,
+// 10000-01-01T00:00 (Julian date 5373484.5); as days from J2000.0.
+inline constexpr double FIRST_DATE = -2451545.5;
+inline constexpr double END_DATE = 2921939.5;
+// Whether days from J2000.0 lie in that span (not-a-number does not).
+constexpr bool in_date_span(double days) { return days >= FIRST_DATE && days < END_DATE; }
+// The message for a date outside the span.
+std::string date_span_message(std::string_view text);
+
 // A date as days from J2000.0 (TT), from "2026-12-09", "2026-12-09T06:30",
 // "2026-12-09T06:30:15.5", "JD2461383.5" or "J2000+9838.5" (also "J2000-12").
 // Calendar dates are Gregorian from 1582 October 15 and Julian before, with
 // astronomical year numbers (year 0 is 1 BC). A bare number is refused: it
-// could be either kind of day number. Returns nothing, with a message.
+// could be either kind of day number. A date outside the span of dates
+// (in_date_span) is refused in each form, so that every date returned can
+// be laid out, searched and converted without overflow. Returns nothing,
+// with a message.
 std::optional<double> parse_date(std::string_view text, std::string& error);
 
 // A step in days from "10d", "0.1d", "6h", "30m", "45s", "1y" (365.25 days)

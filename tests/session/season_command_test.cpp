@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -31,7 +33,10 @@ struct Result {
 
 // Runs kest-season in dir with the given arguments. With head_lines > 0 its
 // output goes through a pipe whose reader stops after that many lines.
-Result season(const ScratchDir& dir, const std::vector<std::string>& args, int head_lines = 0) {
+Result season(const ScratchDir& dir, const std::vector<std::string>& args, int head_lines = 0,
+              const std::string& input = "") {
+  dir.write(".season-in", input);
+  const fs::path in = dir.path() / ".season-in";
   const fs::path out = dir.path() / ".season-out", err = dir.path() / ".season-err";
   int pipefd[2] = {-1, -1};
   if (head_lines > 0 && ::pipe(pipefd) != 0) return {};
@@ -40,6 +45,8 @@ Result season(const ScratchDir& dir, const std::vector<std::string>& args, int h
     if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
     const int o = head_lines > 0 ? pipefd[1] : ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int i = ::open(in.c_str(), O_RDONLY);
+    ::dup2(i, 0);
     ::dup2(o, 1);
     ::dup2(e, 2);
     if (head_lines > 0) ::close(pipefd[0]);
@@ -251,6 +258,38 @@ TEST(SeasonCommand, ProgressOfLongTablesAtATerminal) {
 
 // A reader that goes away ends the output quietly; the table never ends
 // with status 0 short of its rows.
+// The text table at the ends of the span of dates, and for values wider
+// than their columns: every field stays apart from its neighbours, so a
+// row splits into as many fields as the header has columns.
+TEST(SeasonCommand, TextColumnsNeverRunTogether) {
+  ScratchDir dir;
+  dir.copy_tables();
+  dir.write("edges.dates", "JD-0.5\nJD0.5\n-4712-06-01T12:00\n9999-12-31T23:59:59\n2026-12-09\n");
+  for (const char* name : {"Mars", "Earth", "halley", "51 Peg b"}) {
+    SCOPED_TRACE(name);
+    const auto r = season(dir, {"table", name, "--dates", "edges.dates"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = lines_of(r.out);
+    ASSERT_EQ(rows.size(), 6u);
+    const std::size_t columns = std::string(name) == "Mars" ? 8 : 7;
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const auto f = fields(rows[i], ' ');
+      std::vector<std::string> words;
+      for (const std::string& w : f)
+        if (!w.empty()) words.push_back(w);
+      ASSERT_EQ(words.size(), columns) << rows[i];
+      std::string error;
+      EXPECT_TRUE(kest::parse_date(words[0], error).has_value()) << rows[i];
+      double days = 0.0;
+      EXPECT_EQ(std::sscanf(words[1].c_str(), "%lf", &days), 1) << rows[i];
+    }
+  }
+  // Standard input as "-".
+  const auto in = season(dir, {"table", "Mars", "--dates", "-"}, 0, "J2000+1\n2026-12-09\n");
+  EXPECT_EQ(in.status, 0) << in.err;
+  EXPECT_EQ(lines_of(in.out).size(), 3u);
+}
+
 TEST(SeasonCommand, ClosedPipeEndsQuietly) {
   ScratchDir dir;
   dir.copy_tables();
@@ -275,6 +314,9 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
   dir.write("junk.dates", std::string("2026-01-01\n\x01\xff\x7f") + std::string(100, 'x') + "\n");
   dir.write("long.dates", std::string(2u << 20, '2') + "\n");
   std::filesystem::create_directory(dir.path() / "folder.dates");
+  ASSERT_EQ(::mkfifo((dir.path() / "waiting.fifo").c_str(), 0644), 0);
+  std::string many_angles = "0";
+  for (int a = 1; a < 200; ++a) many_angles += "," + std::to_string(a);
   struct Row {
     std::vector<std::string> args;
     const char* says;
@@ -301,7 +343,17 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"table", "Mars", "--dates", "junk.dates"}, "junk.dates, line 2: date '???xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...': not a date"},
       {{"table", "Mars", "--dates", "long.dates"}, "long.dates, line 1: longer than 1 MiB"},
       {{"table", "Mars", "--dates", "folder.dates"}, "folder.dates: it is a directory"},
-      {{"table", "Mars", "--dates", "/dev/zero"}, "/dev/zero, line 1: longer than 1 MiB"},
+      {{"table", "Mars", "--dates", "/dev/zero"}, "/dev/zero: not a regular file"},
+      // A FIFO without a writer once held the open for ever.
+      {{"table", "Mars", "--dates", "waiting.fifo"}, "waiting.fifo: not a regular file"},
+      // Dates beyond the span once read past a buffer of the text table
+      // (J2000+1e300) and overflowed the events search's orbit count.
+      {{"at", "Mars", "J2000+1e300"}, "outside the span of dates"},
+      {{"events", "Jupiter", "--from", "JD1e300", "--to", "JD1e300"}, "outside the span of dates"},
+      {{"events", "Mercury", "--from", "-1000000-01-01", "--to", "1000000-01-01"}, "the years run from -4712 to 9999"},
+      {{"at", "Mars", "10000-01-01"}, "the years run from -4712 to 9999"},
+      // The guard counts the season angles as well as the orbits.
+      {{"events", "Mercury", "--from", "-4712-01-01", "--to", "9999-12-31", "--ls", many_angles}, "too many events"},
       {{"at", std::string(3, '\x01') + std::string(100, 'Q'), "2026-01-01"}, "no body '???QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ...' in"},
       {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", std::string(50, '\x7f')}, "--ls '????"},
   };

@@ -58,6 +58,37 @@ TEST(SeasonDates, Refusals) {
   }
 }
 
+// The span of dates, -4712-01-01T00:00 up to 10000-01-01T00:00, in each
+// form: the ends are Julian dates -0.5 and 5373484.5. Values beyond it once
+// reached integer conversions and fixed buffers downstream.
+TEST(SeasonDates, SpanOfDates) {
+  const struct {
+    const char* text;
+    bool taken;
+  } rows[] = {
+      {"-4712-01-01", true},          {"-4713-12-31", false},        {"9999-12-31T23:59:59.999", true},
+      {"10000-01-01", false},         {"-1000000-01-01", false},     {"JD-0.5", true},
+      {"JD-0.5000001", false},        {"JD5373484.4999", true},      {"JD5373484.5", false},
+      {"JD1e300", false},             {"J2000-2451545.5", true},     {"J2000-2451545.6", false},
+      {"J2000+2921939.4", true},      {"J2000+2921939.5", false},    {"J2000+1e300", false},
+  };
+  for (const auto& r : rows) {
+    std::string error;
+    const auto d = parse_date(r.text, error);
+    EXPECT_EQ(d.has_value(), r.taken) << r.text << ": " << error;
+    if (d) {
+      EXPECT_TRUE(in_date_span(*d)) << r.text;
+      EXPECT_EQ(parse_date(iso_date(*d, 3), error).has_value(), true) << iso_date(*d, 3);
+    } else {
+      EXPECT_NE(error.find("-4712"), std::string::npos) << r.text << ": " << error;
+    }
+  }
+  std::string error;
+  EXPECT_EQ(*parse_date("JD-0.5", error), FIRST_DATE);
+  EXPECT_EQ(*parse_date("-4712-01-01", error), FIRST_DATE);
+  EXPECT_FALSE(in_date_span(std::nan("")));
+}
+
 TEST(SeasonDates, Steps) {
   struct SeasonRow {
     const char* text;
