@@ -202,6 +202,22 @@ TEST(NoBlockingOpens, FifosAndDevices) {
   EXPECT_EQ(r.err, "");
   fs::remove(dir.path() / "kest.prt");
 
+  // kest.prt linked to a file, or to none: the link is refused, its target
+  // is neither replaced nor made, and the print goes to the screen.
+  ScratchDir elsewhere;
+  elsewhere.write("precious.txt", "keep me\n");
+  for (const char* target : {"precious.txt", "made.txt"}) {
+    SCOPED_TRACE(target);
+    fs::create_symlink(elsewhere.path() / target, dir.path() / "kest.prt");
+    r = run_kest(dir, "p\n1\n1\n4\n0\n0\n/\n3\n2 0 1\n0 0 x\n0 0 0\n0\n", 20);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Cannot open print file kest.prt: it is a symbolic link"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Printed output goes to the terminal instead."), std::string::npos);
+    fs::remove(dir.path() / "kest.prt");
+  }
+  EXPECT_EQ(elsewhere.read("precious.txt"), "keep me\n");
+  EXPECT_FALSE(elsewhere.exists("made.txt"));
+
   // A binary save onto a FIFO is refused as not a regular file.
   ASSERT_EQ(::mkfifo((dir.path() / "KESTCM.DAT").c_str(), 0644), 0);
   r = run_kest(dir, "t\n2\n2\n1\n1\n0\n", 20);
