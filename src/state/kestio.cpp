@@ -1,18 +1,11 @@
-// kestio: menu option 2. The dialogue, the binary records of KESTCM.DAT
-// (written and read with pwrite/pread at their offsets, so no other byte of
-// the file is touched) and the seven-line ASCII records (appended with one
-// write, read back by columns into temporaries before anything is replaced).
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// kestio: menu option 2. The dialogue, its messages and confirmations; the
+// state files themselves are opened, locked, read and written through the
+// functions of "State files on disk" (statefile.cpp), and a restore reads
+// into temporaries before anything is replaced.
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,55 +17,8 @@ namespace kest {
 namespace {
 
 constexpr std::int32_t MSEC = 15;                      // highest record number of KESTCM.DAT
-constexpr std::size_t RECLEN = 8 * NSAVED;             // bytes per binary record (240)
 constexpr const char* BINFILE = "KESTCM.DAT";          // the binary state file
 constexpr std::array<std::string_view, 2> FROMTO = {"FROM", " TO "};
-
-// A POSIX descriptor closed when it goes out of scope (release() hands over
-// the closing, so that its result can be checked).
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-// An exclusive advisory lock on an open state file, held until the
-// descriptor is closed: a save or restore by another run of the program
-// waits for this one to end, so that no record is read half written, no
-// rollback removes another run's record, and no line end is decided from a
-// file another run is still appending to.
-bool lock_file(int fd) {
-  int r;
-  do {
-    r = ::flock(fd, LOCK_EX);
-  } while (r != 0 && errno == EINTR);
-  return r == 0;
-}
-
-// The reason to give for a state file that could not be opened: a FIFO or
-// a device is "not a regular file", whatever open(2) said of it.
-std::string open_failure(const char* name, int err) {
-  struct stat sb {};
-  if (::stat(name, &sb) == 0 && !S_ISREG(sb.st_mode) && !S_ISDIR(sb.st_mode)) return "not a regular file";
-  return std::strerror(err);
-}
 
 // One message on the screen naming the file and why nothing was restored
 // or saved.
@@ -83,52 +29,11 @@ void report(bool restore, std::string_view name, std::string_view why) {
                           name, ": ", why});
 }
 
-std::string errtext(int err) { return std::strerror(err); }
-
-// Little-endian IEEE bytes of positions 1-30, and back; independent of the
-// host's byte order.
 // Positions 1-30 of the state record.
 StateValues saved_positions() {
   StateValues v{};
   for (int k = 1; k <= NSAVED; ++k) v[static_cast<std::size_t>(k - 1)] = KESTCM.pos(k);
   return v;
-}
-
-// Read up to n bytes at offset off; the count read (short at the end of the
-// file), or -1 with errno set.
-ssize_t pread_full(int fd, unsigned char* p, std::size_t n, off_t off) {
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t r = ::pread(fd, p + got, n - got, off + static_cast<off_t>(got));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (r == 0) break;
-    got += static_cast<std::size_t>(r);
-  }
-  return static_cast<ssize_t>(got);
-}
-
-// Write all n bytes at offset off (or, with off < 0, at the end of a file
-// opened for appending); false with errno set when they could not all be
-// written.
-bool write_full(int fd, const char* p, std::size_t n, off_t off) {
-  std::size_t put = 0;
-  while (put < n) {
-    const ssize_t r = off < 0 ? ::write(fd, p + put, n - put)
-                              : ::pwrite(fd, p + put, n - put, off + static_cast<off_t>(put));
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (r == 0) {
-      errno = ENOSPC;
-      return false;
-    }
-    put += static_cast<std::size_t>(r);
-  }
-  return true;
 }
 
 // Binary record confirmation: 64 characters, then one empty line.
@@ -141,9 +46,9 @@ void confirm_binary(bool restore, std::int32_t ISEC) {
 // the record question; a failure to open is reported after it, so that the
 // dialogue has the same shape whatever happens to the file.
 void binary_file(bool restore, FixedText<25>& TITLE) {
-  const int flags = (restore ? O_RDONLY : O_WRONLY) | O_CREAT | O_CLOEXEC | O_NONBLOCK;
-  Fd fd(::open(BINFILE, flags, 0666));
-  const int open_err = errno;
+  StateError e;
+  StateFile file = open_state_file(BINFILE, StateKind::binary, restore ? StateUse::restore : StateUse::save,
+                                   true, e);
 
   std::int32_t ISEC = 0;
   for (;;) {
@@ -153,61 +58,21 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
     write_free(KESTCM.IOS, {"MAXIMUM RECORD =", MSEC});
   }
 
-  if (fd.get() < 0) {
-    report(restore, BINFILE, open_failure(BINFILE, open_err));
+  if (!file.is_open()) {
+    report(restore, BINFILE, e.why);
     return;
   }
-  struct stat sb {};
-  if (::fstat(fd.get(), &sb) == 0 && S_ISREG(sb.st_mode) && !lock_file(fd.get())) {
-    report(restore, BINFILE, errtext(errno));
-    return;
-  }
-  if (::fstat(fd.get(), &sb) != 0) {
-    report(restore, BINFILE, errtext(errno));
-    return;
-  }
-  if (!S_ISREG(sb.st_mode)) {
-    report(restore, BINFILE, "not a regular file");
-    return;
-  }
-  const off_t off = static_cast<off_t>(ISEC - 1) * static_cast<off_t>(RECLEN);
-  const std::string rec = "record " + std::to_string(ISEC);
-
   if (restore) {
-    std::array<unsigned char, RECLEN> b{};
-    const ssize_t got = pread_full(fd.get(), b.data(), b.size(), off);
-    if (got < 0) {
-      report(restore, BINFILE, errtext(errno));
+    const std::optional<StateValues> v = read_binary_state(file, ISEC, e);
+    if (!v) {
+      report(restore, BINFILE, e.why);
       return;
     }
-    if (got == 0) {
-      report(restore, BINFILE,
-             rec + " lies beyond the end of the file (" + std::to_string(sb.st_size) + " bytes)");
-      return;
-    }
-    if (static_cast<std::size_t>(got) < RECLEN) {
-      report(restore, BINFILE, "the file ends inside " + rec);
-      return;
-    }
-    const StateValues v = decode_binary_record(b);
-    for (int k = 1; k <= NSAVED; ++k) KESTCM.pos(k) = v[static_cast<std::size_t>(k - 1)];
+    for (int k = 1; k <= NSAVED; ++k) KESTCM.pos(k) = (*v)[static_cast<std::size_t>(k - 1)];
     TITLE.set("From Binary: unknown");
-  } else {
-    const std::array<unsigned char, RECLEN> b = encode_binary_record(saved_positions());
-    const bool ok = write_full(fd.get(), reinterpret_cast<const char*>(b.data()), b.size(), off);
-    const int write_err = errno;
-    if (!ok) {
-      // Give back whatever the failed write added beyond the old end.
-      if (sb.st_size < off + static_cast<off_t>(RECLEN)) {
-        [[maybe_unused]] const int r = ::ftruncate(fd.get(), sb.st_size);
-      }
-      report(restore, BINFILE, errtext(write_err));
-      return;
-    }
-    if (::close(fd.release()) != 0) {
-      report(restore, BINFILE, errtext(errno));
-      return;
-    }
+  } else if (!write_binary_state(file, ISEC, saved_positions(), e)) {
+    report(restore, BINFILE, e.why);
+    return;
   }
   confirm_binary(restore, ISEC);
 }
@@ -215,35 +80,15 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
 // Step 8: read the first record of the named file into temporaries and take
 // it over only when all of it was read.
 bool ascii_restore(const std::string& name, FixedText<25>& TITLE) {
-  struct stat sb {};
-  if (::stat(name.c_str(), &sb) != 0) {
-    report(true, name, errtext(errno));
+  StateError e;
+  StateFile file = open_state_file(name, StateKind::text, StateUse::restore, false, e);
+  if (!file.is_open()) {
+    report(true, name, e.why);
     return false;
   }
-  if (S_ISDIR(sb.st_mode)) {
-    report(true, name, errtext(EISDIR));
-    return false;
-  }
-  if (!S_ISREG(sb.st_mode)) {
-    report(true, name, "not a regular file");
-    return false;
-  }
-  // The lock is taken on a descriptor of its own; the record is read
-  // while it is held.
-  Fd lock(::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (lock.get() >= 0 && !lock_file(lock.get())) {
-    report(true, name, errtext(errno));
-    return false;
-  }
-  std::string why;
-  const std::unique_ptr<LineSource> src = open_source(name, &why);
-  if (!src) {
-    report(true, name, why);
-    return false;
-  }
-  const std::optional<AsciiRecord> rec = read_ascii_record(*src, why);
+  const std::optional<AsciiRecord> rec = read_text_state(file, e);
   if (!rec) {
-    report(true, name, why);
+    report(true, name, e.why);
     return false;
   }
   const StateValues& v = rec->values;
@@ -281,51 +126,26 @@ bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
     report(false, name, own);
     return false;
   }
-  bool readable = true;
-  struct stat before {};
-  const bool existed = ::lstat(name.c_str(), &before) == 0;
-  Fd fd(::open(name.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
-  if (fd.get() < 0 && errno == EACCES) {
-    readable = false;
-    fd.reset(::open(name.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
-  }
-  if (fd.get() < 0) {
-    report(false, name, open_failure(name.c_str(), errno));
-    return false;
-  }
-  // A file this save made, and left empty because the save failed, goes.
-  const auto fail = [&](const std::string& why) {
-    struct stat now {};
-    if (!existed && ::fstat(fd.get(), &now) == 0 && now.st_size == 0) ::unlink(name.c_str());
-    report(false, name, why);
-    return false;
-  };
-  struct stat sb {};
-  if (::fstat(fd.get(), &sb) != 0) return fail(errtext(errno));
-  if (!S_ISREG(sb.st_mode)) return fail("not a regular file");
-  // The size is taken under the lock: what lies beyond it after a failed
-  // write is this save's own.
-  if (!lock_file(fd.get()) || ::fstat(fd.get(), &sb) != 0) return fail(errtext(errno));
-
   const auto I = static_cast<std::int32_t>(TITLE.trimmed().size());
+  const std::string_view title(TITLE.data(), static_cast<std::size_t>(I));
+  // A line end in a text would split the record.
+  if (const std::string why = record_text_fault(title); !why.empty()) {
+    report(false, name, "the title " + why);
+    return false;
+  }
+  if (const std::string why = record_text_fault(KESTCM.RUNTIME.view()); !why.empty()) {
+    report(false, name, "the run stamp " + why);
+    return false;
+  }
+  StateError e;
+  StateFile file = open_state_file(name, StateKind::text, StateUse::save, true, e);
+  if (!file.is_open() || !lock_state_file(file, e)) {
+    report(false, name, e.why);
+    return false;
+  }
   write_free(6, {"KESTIO@30 >", TITLE, "<", I});
-
-  std::string lines;
-  // A file whose last line lacks its line end gets one, so that the new
-  // record starts on a line of its own.
-  if (readable && sb.st_size > 0) {
-    unsigned char last = '\n';
-    if (pread_full(fd.get(), &last, 1, sb.st_size - 1) == 1 && last != '\n') lines = "\n";
-  }
-  lines += ascii_record(saved_positions(), KESTCM.VERSID.view(), KESTCM.RUNTIME.view(),
-                        std::string_view(TITLE.data(), static_cast<std::size_t>(I)));
-  if (!write_full(fd.get(), lines.data(), lines.size(), -1)) {
-    const int err = errno;
-    [[maybe_unused]] const int r = ::ftruncate(fd.get(), sb.st_size);
-    return fail(errtext(err));
-  }
-  if (::close(fd.release()) != 0) {
-    report(false, name, errtext(errno));
+  if (!append_text_state(file, saved_positions(), KESTCM.VERSID.view(), KESTCM.RUNTIME.view(), title, e)) {
+    report(false, name, e.why);
     return false;
   }
   return true;
@@ -341,12 +161,8 @@ void ascii_file(bool restore, FixedText<25>& TITLE) {
   };
   if (ask(KESTCM.IOK, question, {FNAME}) == ReadStatus::end_of_file) return;
   const std::string name(FNAME.trimmed());
-  if (name.empty()) {
-    report(restore, "''", "no file name given");
-    return;
-  }
-  if (name.find('\0') != std::string::npos) {
-    report(restore, name, "a file name cannot hold a zero byte");
+  if (const std::string why = state_name_fault(name); !why.empty()) {
+    report(restore, name.empty() ? "''" : name, why);
     return;
   }
   const bool done = restore ? ascii_restore(name, TITLE) : ascii_save(name, TITLE);
