@@ -70,6 +70,7 @@ std::string ls_name(double L) { return "Ls=" + number(L); }
 double season_event_bound(const SeasonBody& b, double from, double to, std::size_t angles) {
   const double period = setup_at(b, from).elements.PERIOD;
   if (!(period > 0.0) || !std::isfinite(period) || !std::isfinite(from) || !std::isfinite(to)) return HUGE_VAL;
+  if (to < from) return 0.0;
   return ((to - from) / period + 3.0) * (static_cast<double>(angles) + 2.0);
 }
 
