@@ -293,7 +293,7 @@ int run(int argc, char** argv) {
     usage(std::string(e.what()) + " (see --help)");
   }
   const OutputFormat format = csv ? OutputFormat::csv : (json ? OutputFormat::json : OutputFormat::text);
-  if (epoch && !std::isfinite(*epoch)) usage("--epoch must be a year such as 2024.5");
+  if (epoch && !(*epoch >= FIRST_YEAR && *epoch < LAST_YEAR + 1.0)) usage("--epoch must be a year from -4712 to 9999, such as 2024.5");
 
   const TableSet tables(tables_dir(tables_opt));
   const std::vector<BodyEntry> bodies = list_bodies(tables);

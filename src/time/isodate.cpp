@@ -62,7 +62,7 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
       !whole_number(date.substr(d2 + 1, 2), day))
     return bad("not a date; " + kForms);
   if (negative) year = -year;
-  if (year < -4712 || year > 9999) return bad("the years run from -4712 to 9999");
+  if (year < FIRST_YEAR || year > LAST_YEAR) return bad("the years run from -4712 to 9999");
   if (month < 1 || month > 12) return bad("there is no month " + std::to_string(month));
   const std::int32_t jdn = julday(month, day, kest_year(year));
   std::int32_t m = 0, d = 0, y = 0;

@@ -96,6 +96,8 @@ void ymd2j2(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_
 // The span of dates the faces take: the years -4712 to 9999, from
 // -4712-01-01T00:00 (Julian date -0.5) up to, not including,
 // 10000-01-01T00:00 (Julian date 5373484.5); as days from J2000.0.
+inline constexpr std::int32_t FIRST_YEAR = -4712;
+inline constexpr std::int32_t LAST_YEAR = 9999;
 inline constexpr double FIRST_DATE = -2451545.5;
 inline constexpr double END_DATE = 2921939.5;
 // Whether days from J2000.0 lie in that span (not-a-number does not).

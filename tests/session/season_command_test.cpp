@@ -352,6 +352,8 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"events", "Jupiter", "--from", "JD1e300", "--to", "JD1e300"}, "outside the span of dates"},
       {{"events", "Mercury", "--from", "-1000000-01-01", "--to", "1000000-01-01"}, "the years run from -4712 to 9999"},
       {{"at", "Mars", "10000-01-01"}, "the years run from -4712 to 9999"},
+      // A frozen epoch of 1e300 once gave rows of NaN.
+      {{"--epoch", "1e300", "at", "Mars", "2026-01-01"}, "--epoch must be a year from -4712 to 9999"},
       // The guard counts the season angles as well as the orbits.
       {{"events", "Mercury", "--from", "-4712-01-01", "--to", "9999-12-31", "--ls", many_angles}, "too many events"},
       {{"at", std::string(3, '\x01') + std::string(100, 'Q'), "2026-01-01"}, "no body '???QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ...' in"},
