@@ -1,8 +1,10 @@
 """The Python module kest: numbers against the season command, state files
 shared with the dialogue in both directions, and bad input as exceptions."""
+import errno
 import os
 import shutil
 import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -147,3 +149,184 @@ def test_odd_dates_never_crash(tmp_path):
     cut.write_bytes(b"\0" * 100)
     with pytest.raises(ValueError, match="cut short"):
         kest.read_state(str(cut), record=1)
+
+
+# ---- State files: the checks and protections of kest's state-file layer ----
+
+MARS_SETUP = "p\n1\n1\n4\n0\n0\n/\n"
+
+
+@pytest.fixture
+def mars_files(workdir):
+    """Mars saved by the dialogue to record 1 of KESTCM.DAT and to mars.mat."""
+    run = dialogue(workdir, MARS_SETUP + "2\n2\n1\n1\n2\n2\n2\nmars.mat\n0\n")
+    assert run.returncode == 0, run.stdout
+    return workdir
+
+
+def test_a_state_copied_through_a_dict_is_the_same_record(mars_files):
+    text = kest.read_state(str(mars_files / "mars.mat"))
+    kest.write_state(str(mars_files / "copy.mat"), text)  # title and runtime from the dict
+    assert (mars_files / "copy.mat").read_bytes() == (mars_files / "mars.mat").read_bytes()
+    binary = kest.read_state(str(mars_files / "KESTCM.DAT"), record=1)
+    only_matrix = {k: v for k, v in binary.items() if not k.startswith("BFRM:")}
+    only_fields = {k: v for k, v in binary.items() if k != "BFRM"}
+    for n, state in ((2, only_matrix), (3, only_fields)):
+        kest.write_state(str(mars_files / "KESTCM.DAT"), state, record=n)
+    raw = (mars_files / "KESTCM.DAT").read_bytes()
+    assert raw[240:480] == raw[:240] and raw[480:] == raw[:240]
+
+
+@pytest.mark.parametrize("record", [None, 1])
+@pytest.mark.parametrize("dangling", [False, True])
+def test_names_that_are_links_are_refused(mars_files, tmp_path_factory, record, dangling):
+    target = tmp_path_factory.mktemp("outside") / "target"
+    if not dangling:
+        target.write_bytes(b"T" * 480)
+    link = mars_files / "link"
+    link.symlink_to(target)
+    state = kest.read_state(str(mars_files / "KESTCM.DAT"), record=1)
+    for call in (lambda: kest.write_state(str(link), state, record=record),
+                 lambda: kest.read_state(str(link), record=record)):
+        with pytest.raises(OSError, match="symbolic link") as e:
+            call()
+        assert e.value.filename == str(link)
+    assert target.exists() != dangling
+    if not dangling:
+        assert target.read_bytes() == b"T" * 480
+
+
+def test_text_and_binary_records_are_not_mixed(mars_files):
+    binary = mars_files / "KESTCM.DAT"
+    state = kest.read_state(str(binary), record=1)
+    with pytest.raises(ValueError, match="named like the binary state file"):
+        kest.write_state(str(binary), state)
+    copy = mars_files / "records.bin"
+    shutil.copy(binary, copy)
+    with pytest.raises(ValueError, match="holds binary state records"):
+        kest.write_state(str(copy), state)
+    assert binary.stat().st_size == copy.stat().st_size == 240
+    text = mars_files / "mars.mat"
+    before = text.read_bytes()
+    with pytest.raises(ValueError, match="holds text"):
+        kest.write_state(str(text), state, record=1)
+    assert text.read_bytes() == before
+    notes = mars_files / "notes.mat"
+    notes.write_text("notes without a line end")
+    kest.write_state(str(notes), state, title="Mars")
+    lines = notes.read_text().splitlines()
+    assert len(lines) == 8 and lines[0] == "notes without a line end" and lines[1].startswith("KEST:2014jun10")
+
+
+@pytest.mark.parametrize("kwargs,field", [
+    ({"title": "two\nlines"}, "title"), ({"title": "cr\rhere"}, "title"), ({"runtime": "2024\n"}, "runtime"),
+    ({"title": "zero\x00byte"}, "title"), ({"title": "Phobos:Déimos"}, "title"), ({"runtime": "x" * 21}, "runtime"),
+    ({"title": "x" * 26}, "title"), ({"title": 5}, "title"),
+])
+def test_texts_that_would_damage_a_record_are_refused(mars_files, kwargs, field):
+    state = kest.read_state(str(mars_files / "KESTCM.DAT"), record=1)
+    with pytest.raises(ValueError, match=field):
+        kest.write_state(str(mars_files / "new.mat"), state, **kwargs)
+    assert not (mars_files / "new.mat").exists()
+
+
+def test_zero_bytes_in_paths_are_refused(mars_files):
+    state = kest.read_state(str(mars_files / "KESTCM.DAT"), record=1)
+    for record in (None, 1):
+        with pytest.raises(ValueError, match="zero byte"):
+            kest.write_state(str(mars_files / "a\x00b"), state, record=record)
+    assert not (mars_files / "a").exists()
+
+
+@pytest.mark.parametrize("raw,title", [(" Phobos:D\xc3\xa9imos".encode("latin-1"), "Phobos:D"),
+                                       (" Mars:Mars".encode(), "Mars:Mars"), (b" caf\xe9 ok", "caf\ufffd ok  ")])
+def test_titles_written_elsewhere_read_as_text(mars_files, raw, title):
+    lines = (mars_files / "mars.mat").read_bytes().split(b"\n")
+    lines[0] = lines[0][:59] + raw
+    (mars_files / "odd.mat").write_bytes(b"\n".join(lines))
+    assert kest.read_state(str(mars_files / "odd.mat"))["title"] == title
+
+
+def test_a_full_disk_leaves_the_file_as_it_was(mars_files):
+    # A child with a file size limit a little above the text file's size.
+    script = """if True:
+        import os, resource, signal, sys, kest
+        signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+        path, size = sys.argv[1], os.path.getsize(sys.argv[1])
+        state = kest.read_state(path)
+        resource.setrlimit(resource.RLIMIT_FSIZE, (size + 100, resource.RLIM_INFINITY))
+        for target in (path, path + ".new"):
+            try:
+                kest.write_state(target, state)
+                print("written")
+            except OSError as e:
+                print(e.errno)
+    """
+    text = mars_files / "mars.mat"
+    before = text.read_bytes()
+    run = subprocess.run([sys.executable, "-c", script, str(text)], capture_output=True, text=True, timeout=60)
+    assert run.stdout.split() == [str(errno.EFBIG), "written"], run.stderr
+    assert text.read_bytes() == before
+
+
+def test_a_read_waits_for_a_writer_holding_the_lock(mars_files):
+    # The writer holds the lock with three lines of a record written; a read
+    # started meanwhile waits for it (other threads go on) and gets the whole
+    # record.
+    script = """if True:
+        import fcntl, os, sys, threading, time, kest
+        path, record = sys.argv[1], open(sys.argv[2]).read()
+        with open(path, "w") as f:
+            fcntl.flock(f, fcntl.LOCK_EX)
+            lines = record.splitlines(keepends=True)
+            f.write("".join(lines[:3])); f.flush()
+            got = []
+            reader = threading.Thread(target=lambda: got.append(kest.read_state(path)))
+            reader.start()
+            time.sleep(0.3)
+            f.write("".join(lines[3:])); f.flush()
+        reader.join()
+        print(got[0]["PLANUM"], got[0]["title"])
+    """
+    run = subprocess.run([sys.executable, "-c", script, str(mars_files / "locked.mat"), str(mars_files / "mars.mat")],
+                         capture_output=True, text=True, timeout=30)
+    assert run.stdout.split() == ["104.0", "Mars:Mars"], run.stderr
+
+
+GOOD = {"PLANUM": 104.0, "TC": 0.0, "ODE": 0.86, "CLIN": 0.03, "ARGP": 5.0, "ECC": 0.0934, "SJA": 1.52, "OBL": 0.41,
+        "SFLAG": 0.0, "ZBAA": 0.92, "ZBAB": 5.54, "WDOT": 0.0, "W0": 0.0, "OPERIOD": 686.98, "TJP": -100.0,
+        "SIDAY": 24.6, "spar17": 0.0, "TAV": -1.2, "BLIP": 0.44, "KDEBUG": 0.0, "PBUG": 0.0, "BFRM": np.eye(3)}
+
+
+@pytest.mark.parametrize("change,error", [
+    ({"ecc": 0.5}, "unknown key 'ecc'"), ({"SJA": None}, "SJA is not a number"), ({"ECC": "0.1"}, "ECC is not a number"),
+    ({"TJP": float("nan")}, "TJP is not a finite"), ({"TC": 10 ** 400}, "TC is not a finite"),
+    ({"ECC": 1.0}, r"ECC = 1 is not in \[0, 1\)"), ({"ODE": 49.6}, "ODE = 49.6"),
+    ({"BFRM": np.diag([1.0, 1.0, -1.0])}, "BFRM is not a rotation"),
+    ({"BFRM": np.eye(2)}, "3 x 3"), ({"BFRM": [["a"] * 3] * 3}, "3 x 3"), ({"BFRM:5": 0.5}, "BFRM and BFRM:5 disagree"),
+])
+def test_a_state_is_checked_before_anything_is_written(tmp_path, change, error):
+    state = dict(GOOD, **change)
+    for record in (None, 1):
+        with pytest.raises(ValueError, match=error):
+            kest.write_state(str(tmp_path / "s.out"), state, record=record)
+    missing = dict(GOOD)
+    del missing["ARGP"]
+    with pytest.raises(ValueError, match="missing key 'ARGP'"):
+        kest.write_state(str(tmp_path / "s.out"), missing)
+    assert not (tmp_path / "s.out").exists()
+
+
+def test_every_state_the_dialogue_saves_for_a_shipped_body_is_accepted(workdir):
+    bodies = [(1, i) for i in range(1, 10)] + [(3, i) for i in range(1, 9)] + [(4, i) for i in range(1, 10)] + \
+             [(5, i) for i in range(1, 7)] + [(6, i) for i in range(1, 7)]
+    # Planets also at the ends of their table's years, 1800 and 2050.
+    for source, item, epoch in [(s, i, e) for s, i in bodies for e in (["0", "-2", "0.5"] if s == 1 else [None])]:
+        for name in ("KESTCM.DAT", "s.mat"):
+            (workdir / name).unlink(missing_ok=True)
+        answers = f"p\n1\n{source}\n{item}\n" + (f"{epoch}\n0\n/\n" if epoch else "0\n") + "2\n2\n1\n1\n2\n2\n2\ns.mat\n0\n"
+        assert dialogue(workdir, answers).returncode == 0, (source, item, epoch)
+        for path, record in (("KESTCM.DAT", 1), ("s.mat", None)):
+            state = kest.read_state(str(workdir / path), record=record)
+            kest.write_state(str(workdir / "copy.DAT"), state, record=1)
+            kest.write_state(str(workdir / "copy.mat"), state)
