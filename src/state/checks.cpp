@@ -121,7 +121,7 @@ bool holds_text(std::string_view first_bytes) {
     }
     bool cut = false;
     const std::size_t n = utf8_char(s, i, &cut);
-    if (cut) return true;
+    if (cut) return s.size() == TEXT_PROBE_BYTES;  // cut by the window, not by the file's end
     if (n == 0) return false;
     i += n;
   }
@@ -141,7 +141,9 @@ std::string state_values_fault(const StateValues& v) {
   for (const char* name : {"SJA", "OPERIOD"})
     if (!(at(name) > 0.0)) return is(name) + " is not above 0";
 
-  // Radian ranges, widened for seven digits of a text record.
+  // Radian ranges, widened for seven digits of a text record. CLIN and ZBAA
+  // take values linear rates give them: the EM-Bary's inclination is below 0
+  // after 2025, the Earth's pole declination above pi/2 before 1850.
   constexpr double PI = 2.0 * HALF_PI;
   constexpr double SLACK = 1e-6;  // radians
   struct Range {
@@ -152,8 +154,8 @@ std::string state_values_fault(const StateValues& v) {
   static constexpr Range ranges[] = {
       {"ODE", -TWOPI, TWOPI, "[-2 pi, 2 pi]"},  {"ARGP", -TWOPI, TWOPI, "[-2 pi, 2 pi]"},
       {"ZBAB", -TWOPI, TWOPI, "[-2 pi, 2 pi]"}, {"TAV", -TWOPI, TWOPI, "[-2 pi, 2 pi]"},
-      {"CLIN", 0.0, PI, "[0, pi]"},             {"OBL", -PI, PI, "[-pi, pi]"},
-      {"BLIP", -PI, PI, "[-pi, pi]"},           {"ZBAA", -HALF_PI, HALF_PI, "[-pi/2, pi/2]"},
+      {"CLIN", -PI, PI, "[-pi, pi]"},           {"OBL", -PI, PI, "[-pi, pi]"},
+      {"BLIP", -PI, PI, "[-pi, pi]"},           {"ZBAA", -PI, PI, "[-pi, pi]"},
   };
   for (const Range& r : ranges) {
     const double x = at(r.name);

@@ -110,8 +110,9 @@ std::string utf8_text(std::string_view bytes);
 
 // Whether the first bytes of a file (TEXT_PROBE_BYTES of them, or all of a
 // shorter file) are text: printable ASCII, tab, line end, carriage return,
-// form feed and well-formed UTF-8 characters (one cut off at the end of the
-// bytes counts). Columns 1-60 of every text record's header line are
+// form feed and well-formed UTF-8 characters (one cut off by the end of the
+// TEXT_PROBE_BYTES counts, one cut off by the end of a shorter file does
+// not). Columns 1-60 of every text record's header line are
 // printable; a binary record starts with PLANUM, whose integral value has
 // zero bytes, and its other doubles are not text either. So a non-empty
 // file whose first bytes are text holds text records (or notes), any other
@@ -124,9 +125,14 @@ bool holds_text(std::string_view first_bytes);
 // - every value a finite number;
 // - ECC in [0, 1); SJA and OPERIOD above 0;
 // - the angles, in radians, within their ranges: ODE, ARGP, ZBAB and TAV in
-//   [-2 pi, 2 pi], CLIN in [0, pi], OBL and BLIP in [-pi, pi], ZBAA (a
-//   declination) in [-pi/2, pi/2], each bound widened by 1e-6 for the
-//   seven-digit rounding of a text record (pi is written 3.141593);
+//   [-2 pi, 2 pi]; OBL, BLIP, CLIN and ZBAA in [-pi, pi]; each bound widened
+//   by 1e-6 for the seven-digit rounding of a text record (pi is written
+//   3.141593). The inclination CLIN and the pole's declination ZBAA are not
+//   held to [0, pi] and [-pi/2, pi/2]: the planet table's linear rates carry
+//   them past those bounds (the EM-Bary's inclination is below 0 after 2025,
+//   the Earth's pole declination above pi/2 before 1850), and such states are
+//   the dialogue's own. An angle given in degrees by mistake is still
+//   refused once it passes its range (ODE above 6.3 degrees, CLIN above 3.2);
 // - BFRM a rotation: B Bt equal to the identity and det B equal to +1, each
 //   to 1e-9; to 1e-5 when all nine values have at most seven significant
 //   digits, as a text record holds them (option 3 accepts a frame to 1e-5).
