@@ -272,6 +272,88 @@ TEST(PlotEphemeris, RefusesBadAxesAndCsvWithoutItsColumns) {
             0);
 }
 
+// A word for sh that stands for the text itself, whatever it holds.
+std::string sh_word(const std::string& text) {
+  std::string out = "'";
+  for (char ch : text) out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return out + "'";
+}
+
+// A print file of two ephemeris tables with the given titles (columns 26-53
+// of the stamp line).
+std::string print_file(const std::string& first, const std::string& second) {
+  std::string prt;
+  int table = 0;
+  for (const std::string& title : {first, second}) {
+    ++table;
+    prt += " KESTMN:KEST:2014jun10   " + title + "\n N2=1\n";
+    prt += table == 1 ? " 2024 NOV  1.50    0.0  1.543725  354.52  -2.33   9071.00  FRI  306\n"
+                        " 2024 NOV 11.50    0.0  1.550012  359.61  -0.12   9081.00  MON  316\n"
+                      : " 2024 NOV 21.50    0.0  1.556940    4.70   2.09   9091.00  THU  326\n"
+                        " 2024 DEC  1.50    0.0  1.563881    9.77   4.27   9101.00  SUN  336\n";
+  }
+  return prt;
+}
+
+// Titles and file names written by someone else: each would once have run
+// `touch PWNED` through gnuplot (or broken the tool). The picture must be
+// drawn under its name, with nothing run, and with the titles as shown.
+struct HostileNames {
+  const char* what;
+  std::vector<std::string> tables;  // titles of a print file; none: a CSV file
+  std::string input;
+  std::string png;
+  const char* keep;    // PLOT_EPHEMERIS_KEEP, relative; nullptr for none
+  const char* titles;  // the kept titles, when kept
+};
+const HostileNames kHostileNames[] = {
+    {"a title of backquotes", {"`touch PWNED`", "second"}, "kest.prt", "out.png", "keep", "`touch PWNED`\nsecond\n"},
+    {"a title ending in a backslash, code in the next one",
+     {"first\\", ".system('touch PWNED')."},
+     "kest.prt",
+     "out.png",
+     "keep",
+     "first\\\n.system('touch PWNED').\n"},
+    {"quotes and macros in a title", {"\"`touch PWNED`\" @ARG0", "x'y"}, "kest.prt", "out.png", nullptr, nullptr},
+    {"a quote and a macro in a title, code in the file name",
+     {"x' @ARG3", "second"},
+     "a'.system('touch PWNED').'.prt",
+     "out.png",
+     "keep",
+     "x' @ARG3\nsecond\n"},
+    {"a single quote in the CSV name", {}, "a'.system('touch PWNED').'b.csv", "out.png", "keep",
+     "a'.system('touch PWNED').'b\n"},
+    {"a double quote and backquotes in the CSV name", {}, "q\"`touch PWNED`\".csv", "out.png", "keep",
+     "q'`touch PWNED`'\n"},
+    {"line ends in the names", {}, "x\nsystem 'touch PWNED'\ny.csv", "p\nsystem 'touch PWNED'\nq.png", "keep",
+     "x system 'touch PWNED' y\n"},
+    {"a dollar sign in the names", {}, "$(touch PWNED).csv", "$(touch PWNED)`touch PWNED`.png", nullptr, nullptr},
+    {"a single quote in the picture name", {}, "in.csv", "o'.system('touch PWNED').'.png", nullptr, nullptr},
+    {"a picture name gnuplot would pipe", {}, "in.csv", "|touch PWNED;x.png", nullptr, nullptr},
+    {"a single quote in the kept directory", {}, "in.csv", "out.png", "k'.system('touch PWNED').'", "in\n"},
+    {"a kept directory gnuplot would read as a command", {}, "in.csv", "out.png", "<touch PWNED;echo", "in\n"},
+    {"names beginning with a dash", {}, "-in.csv", "-out.png", "-keep", "-in\n"},
+    {"an input named like an awk assignment", {}, "x=y.csv", "out.png", "keep", "x=y\n"},
+};
+
+TEST(PlotEphemeris, TitlesAndFileNamesAreNeverRun) {
+  if (!have("gnuplot")) GTEST_SKIP() << "gnuplot is missing (tools/setup installs gnuplot-nox)";
+  for (const auto& c : kHostileNames) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    dir.write(c.input, c.tables.empty() ? kGoodCsv : print_file(c.tables.at(0), c.tables.at(1)));
+    const std::string keep = c.keep != nullptr ? "PLOT_EPHEMERIS_KEEP=" + sh_word(c.keep) + " " : "";
+    const int st = shell("cd " + quoted(dir.path()) + " && " + keep + quoted(tools_dir() / "plot-ephemeris") +
+                         " -- " + sh_word(c.input) + " " + sh_word(c.png) + " < /dev/null > log 2>&1");
+    EXPECT_EQ(st, 0) << dir.read("log");
+    EXPECT_EQ(dir.read(c.png).substr(0, 8), std::string(kPngSignature, 8));
+    EXPECT_FALSE(dir.exists("PWNED")) << dir.read("log");
+    if (c.keep != nullptr) {
+      EXPECT_EQ(dir.read(std::string(c.keep) + "/titles"), c.titles);
+    }
+  }
+}
+
 // The validation of kest-season's events: a stand-in for kest-season passes
 // the real one's rows on, changed, and the validation must fail with the
 // right status and say what broke.
