@@ -321,11 +321,23 @@ const HostileNames kHostileNames[] = {
      "out.png",
      "keep",
      "x' @ARG3\nsecond\n"},
-    {"a single quote in the CSV name", {}, "a'.system('touch PWNED').'b.csv", "out.png", "keep",
+    {"a single quote in the CSV name",
+     {},
+     "a'.system('touch PWNED').'b.csv",
+     "out.png",
+     "keep",
      "a'.system('touch PWNED').'b\n"},
-    {"a double quote and backquotes in the CSV name", {}, "q\"`touch PWNED`\".csv", "out.png", "keep",
+    {"a double quote and backquotes in the CSV name",
+     {},
+     "q\"`touch PWNED`\".csv",
+     "out.png",
+     "keep",
      "q'`touch PWNED`'\n"},
-    {"line ends in the names", {}, "x\nsystem 'touch PWNED'\ny.csv", "p\nsystem 'touch PWNED'\nq.png", "keep",
+    {"line ends in the names",
+     {},
+     "x\nsystem 'touch PWNED'\ny.csv",
+     "p\nsystem 'touch PWNED'\nq.png",
+     "keep",
      "x system 'touch PWNED' y\n"},
     {"a dollar sign in the names", {}, "$(touch PWNED).csv", "$(touch PWNED)`touch PWNED`.png", nullptr, nullptr},
     {"a single quote in the picture name", {}, "in.csv", "o'.system('touch PWNED').'.png", nullptr, nullptr},
@@ -343,8 +355,8 @@ TEST(PlotEphemeris, TitlesAndFileNamesAreNeverRun) {
     ScratchDir dir;
     dir.write(c.input, c.tables.empty() ? kGoodCsv : print_file(c.tables.at(0), c.tables.at(1)));
     const std::string keep = c.keep != nullptr ? "PLOT_EPHEMERIS_KEEP=" + sh_word(c.keep) + " " : "";
-    const int st = shell("cd " + quoted(dir.path()) + " && " + keep + quoted(tools_dir() / "plot-ephemeris") +
-                         " -- " + sh_word(c.input) + " " + sh_word(c.png) + " < /dev/null > log 2>&1");
+    const int st = shell("cd " + quoted(dir.path()) + " && " + keep + quoted(tools_dir() / "plot-ephemeris") + " -- " +
+                         sh_word(c.input) + " " + sh_word(c.png) + " < /dev/null > log 2>&1");
     EXPECT_EQ(st, 0) << dir.read("log");
     EXPECT_EQ(dir.read(c.png).substr(0, 8), std::string(kPngSignature, 8));
     EXPECT_FALSE(dir.exists("PWNED")) << dir.read("log");
