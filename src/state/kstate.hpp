@@ -112,11 +112,11 @@ std::string utf8_text(std::string_view bytes);
 // shorter file) are text: printable ASCII, tab, line end, carriage return,
 // form feed and well-formed UTF-8 characters (one cut off by the end of the
 // TEXT_PROBE_BYTES counts, one cut off by the end of a shorter file does
-// not). Columns 1-60 of every text record's header line are
-// printable; a binary record starts with PLANUM, whose integral value has
-// zero bytes, and its other doubles are not text either. So a non-empty
-// file whose first bytes are text holds text records (or notes), any other
-// non-empty file holds binary records.
+// not). Columns 1-60 of every text record's header line are printable (the
+// zero bytes of an unset title start at column 61); a binary record starts
+// with PLANUM, whose integral value has zero bytes, and its other doubles
+// are no text either. So a non-empty file whose first bytes are text holds
+// text records (or notes), any other non-empty file holds binary records.
 inline constexpr std::size_t TEXT_PROBE_BYTES = 60;
 bool holds_text(std::string_view first_bytes);
 
@@ -141,7 +141,8 @@ bool holds_text(std::string_view first_bytes);
 std::string state_values_fault(const StateValues& v);
 
 // ---- State files on disk -------------------------------------------------------
-// Notes for all of them:
+// The file side of kestio (menu option 2), used by the Python module's
+// read_state and write_state as well. Notes for all of them:
 // 1. A name that is a symbolic link is refused ("it is a symbolic link"),
 //    whether or not its target exists: nothing is read or written through it
 //    and nothing is created. Links among the directories of the name are
