@@ -11,13 +11,17 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "elements/kelements.hpp"
@@ -71,8 +75,47 @@ py::dict entry_dict(const BodyEntry& b) {
   return d;
 }
 
+// Days from J2000.0 of an array of datetime64, NaN for NaT. The years are
+// checked first in whole years, which no datetime64 overflows, so that no
+// date outside the span of dates wraps round in the finer unit.
+std::vector<double> datetime_days(const py::array& arr) {
+  const auto nat = std::numeric_limits<std::int64_t>::min();
+  const auto years = arr.attr("astype")("datetime64[Y]").attr("astype")("int64").cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
+  const std::int64_t* y = years.data();
+  for (py::ssize_t i = 0; i < years.size(); ++i) {
+    // Years counted from 1970; the span is -4712 to 9999.
+    if (y[i] != nat && (y[i] < -4712 - 1970 || y[i] > 9999 - 1970))
+      throw py::value_error(date_span_message(py::str(arr.attr("reshape")(-1)[py::int_(i)]).cast<std::string>()));
+  }
+  const auto us = arr.attr("astype")("datetime64[us]").attr("astype")("int64").cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
+  const std::int64_t* p = us.data();
+  std::vector<double> out;
+  out.reserve(static_cast<std::size_t>(us.size()));
+  for (py::ssize_t i = 0; i < us.size(); ++i)
+    out.push_back(p[i] == nat ? std::nan("") : static_cast<double>(p[i]) / 8.64e10 + UNIX_EPOCH_DAYS);
+  return out;
+}
+
+// A number of days from J2000.0 checked against the span of dates.
+double days_in_span(double d) {
+  if (std::isfinite(d) && !in_date_span(d)) throw py::value_error(date_span_message("J2000" + std::string(d < 0 ? "" : "+") + number(d)));
+  return d;
+}
+
+// A real number from Python: an int, a float or a numpy number, not a bool
+// (True is no number of days or degrees).
+double python_number(const py::handle& h, const char* what) {
+  const py::module_ np = py::module_::import("numpy");
+  if (py::isinstance<py::bool_>(h) || py::isinstance(h, np.attr("bool_")) || py::isinstance(h, np.attr("complexfloating")) ||
+      !(py::isinstance<py::float_>(h) || py::isinstance<py::int_>(h) || py::isinstance(h, np.attr("number"))))
+    throw py::type_error(std::string(what) + " must be a number, not " +
+                         py::str(py::type::of(h).attr("__name__")).cast<std::string>());
+  return h.cast<double>();
+}
+
 // A date: days from J2000.0 (a number), a text the command reads
-// ("2026-12-09", "JD2461383.5", "J2000+9838.5") or a numpy datetime64.
+// ("2026-12-09", "JD2461383.5", "J2000+9838.5") or a numpy datetime64;
+// within the span of dates, and not NaN or NaT.
 double date_of(const py::handle& h) {
   if (py::isinstance<py::str>(h)) {
     std::string error;
@@ -81,13 +124,17 @@ double date_of(const py::handle& h) {
     return *d;
   }
   const py::module_ np = py::module_::import("numpy");
+  double d = 0.0;
   if (py::isinstance(h, np.attr("datetime64"))) {
-    const auto us = py::cast<std::int64_t>(h.attr("astype")("datetime64[us]").attr("astype")("int64"));
-    return static_cast<double>(us) / 8.64e10 + UNIX_EPOCH_DAYS;
+    d = datetime_days(np.attr("asarray")(h))[0];
+  } else if (!py::isinstance<py::bool_>(h) &&
+             (py::isinstance<py::float_>(h) || py::isinstance<py::int_>(h) || py::isinstance(h, np.attr("number")))) {
+    d = days_in_span(python_number(h, "a date"));
+  } else {
+    throw py::type_error("a date is days from J2000.0 (a number), a text such as '2026-12-09', or a numpy datetime64");
   }
-  if (py::isinstance<py::float_>(h) || py::isinstance<py::int_>(h) || py::isinstance(h, np.attr("number")))
-    return h.cast<double>();
-  throw py::type_error("a date is days from J2000.0 (a number), a text such as '2026-12-09', or a numpy datetime64");
+  if (!std::isfinite(d)) throw py::value_error("a date must be a finite number of days, or a date (not NaN or NaT)");
+  return d;
 }
 
 // Dates as days from J2000.0, from an array of numbers or datetime64, or a
@@ -98,18 +145,13 @@ std::vector<double> dates_of(const py::object& dates) {
   if (arr.ndim() > 1) throw py::value_error("dates must be one-dimensional");
   const char kind = arr.dtype().kind();
   std::vector<double> out;
-  if (kind == 'M') {
-    const auto us = arr.attr("astype")("datetime64[us]").attr("astype")("int64").cast<py::array_t<std::int64_t>>();
-    const auto* p = us.data();
-    out.reserve(static_cast<std::size_t>(us.size()));
-    const auto nat = std::numeric_limits<std::int64_t>::min();
-    for (py::ssize_t i = 0; i < us.size(); ++i)
-      out.push_back(p[i] == nat ? std::nan("") : static_cast<double>(p[i]) / 8.64e10 + UNIX_EPOCH_DAYS);
-    return out;
-  }
+  if (kind == 'M') return datetime_days(arr);
   if (kind == 'f' || kind == 'i' || kind == 'u') {
     const auto f = arr.attr("astype")("float64").cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
     out.assign(f.data(), f.data() + f.size());
+    // NaN and infinities are missing dates (rows of NaN); finite days lie
+    // in the span of dates.
+    for (double d : out) days_in_span(d);
     return out;
   }
   if (kind == 'U' || kind == 'O' || kind == 'S') {
@@ -134,14 +176,71 @@ py::dict row_dict(const SeasonRow& r, bool mars, const std::string& what) {
   return d;
 }
 
+// Whether Python has a signal to handle (Ctrl-C: KeyboardInterrupt), asked
+// with the GIL taken for the moment; the exception is then set.
+bool interrupted() {
+  const py::gil_scoped_acquire gil;
+  return PyErr_CheckSignals() != 0;
+}
+
+// Runs span(lo, hi) over [0, n) in `parts` pieces, one on each of parts - 1
+// worker threads and the first on this thread, which works in slices and
+// looks for signals between them. A worker that cannot be started leaves
+// its piece to this thread. Called with the GIL released; on a signal the
+// workers are stopped and joined and error_already_set is thrown.
+template <class Span>
+void split_over_threads(py::ssize_t n, py::ssize_t parts, const Span& span) {
+  constexpr py::ssize_t SLICE = 8192;
+  std::atomic<bool> stop{false};
+  const auto sliced = [&](py::ssize_t lo, py::ssize_t hi) {
+    for (py::ssize_t a = lo; a < hi && !stop.load(std::memory_order_relaxed); a += SLICE) span(a, std::min(hi, a + SLICE));
+  };
+  std::vector<std::thread> workers;
+  std::vector<std::pair<py::ssize_t, py::ssize_t>> mine{{0, n / parts}};
+  for (py::ssize_t k = 1; k < parts; ++k) {
+    const py::ssize_t lo = n * k / parts, hi = n * (k + 1) / parts;
+    try {
+      workers.emplace_back(sliced, lo, hi);
+    } catch (const std::system_error&) {
+      mine.emplace_back(lo, hi);
+    }
+  }
+  bool signalled = false;
+  auto last = std::chrono::steady_clock::now();
+  for (const auto& [lo, hi] : mine) {
+    for (py::ssize_t a = lo; a < hi && !signalled; a += SLICE) {
+      span(a, std::min(hi, a + SLICE));
+      const auto now = std::chrono::steady_clock::now();
+      if (now - last > std::chrono::milliseconds(100)) {
+        last = now;
+        signalled = interrupted();
+      }
+    }
+  }
+  stop = signalled;
+  for (std::thread& w : workers) w.join();
+  if (signalled) {
+    const py::gil_scoped_acquire gil;
+    throw py::error_already_set();
+  }
+}
+
+// Events of a span more than this are refused: each is a dict of Python's.
+constexpr double MAX_EVENTS = 2e6;
+
 class PyBody {
  public:
-  PyBody(const std::string& name, const py::object& tables, std::optional<double> epoch) {
+  PyBody(const std::string& name, const py::object& tables, const py::object& epoch_year) {
     const TableSet t = tables_of(tables);
     const auto bodies = list_bodies(t);
     const BodyMatch m = find_body(bodies, name);
     if (!m.body) throw py::value_error(body_not_found(name, m));
-    if (epoch && !std::isfinite(*epoch)) throw py::value_error("epoch must be a year such as 2024.5");
+    std::optional<double> epoch;
+    if (!epoch_year.is_none()) {
+      epoch = python_number(epoch_year, "epoch");
+      const std::string fault = epoch_year_fault(*epoch, number(*epoch));
+      if (!fault.empty()) throw py::value_error(fault);
+    }
     SeasonBodyError error;
     auto b = make_season_body(t, *m.body, epoch, error);
     if (!b) throw py::value_error(error.message);
@@ -194,11 +293,7 @@ class PyBody {
       }
       };
       const auto cores = static_cast<py::ssize_t>(std::max(1u, std::min(8u, std::thread::hardware_concurrency())));
-      const py::ssize_t parts = n >= 20000 ? cores : 1;
-      std::vector<std::thread> workers;
-      for (py::ssize_t k = 1; k < parts; ++k) workers.emplace_back(span, n * k / parts, n * (k + 1) / parts);
-      span(0, n / parts);
-      for (std::thread& w : workers) w.join();
+      split_over_threads(n, n >= 20000 ? cores : 1, span);
     }
     py::dict out;
     out["days"] = d;
@@ -211,27 +306,43 @@ class PyBody {
     return out;
   }
 
-  py::list events(const py::object& start, const py::object& end, const std::vector<double>& ls) const {
+  py::list events(const py::object& start, const py::object& end, const py::object& angles) const {
+    std::vector<double> ls;
+    for (const py::handle a : py::iter(angles)) ls.push_back(python_number(a, "a season angle"));
     const double from = date_of(start), to = date_of(end);
     if (!std::isfinite(from) || !std::isfinite(to)) throw py::value_error("the span must have finite dates");
     if (from > to) throw py::value_error("the start lies after the end");
-    if ((to - from) / body_.model.at(0.0).PERIOD > 1e6) throw py::value_error("the span holds too many orbits");
     for (double x : ls)
       if (!std::isfinite(x)) throw py::value_error("season angles must be finite");
+    if (!(season_event_bound(body_, from, to, ls.size()) <= MAX_EVENTS))
+      throw py::value_error("the span holds too many events (more than 2 000 000 with " + std::to_string(ls.size()) +
+                            " season angles); take a shorter span or fewer angles");
     std::vector<double> values;
     values.reserve(ls.size());
     for (double x : ls) values.push_back(std::fmod(std::fmod(x, 360.0) + 360.0, 360.0));
     std::vector<SeasonEvent> found;
+    bool signalled = false;
     {
       py::gil_scoped_release release;
-      found = find_season_events(body_, from, to, values);
+      // Signals are looked for about ten times a second.
+      auto last = std::chrono::steady_clock::now();
+      for_each_season_event(body_, from, to, values, [&](const SeasonEvent& e) {
+        found.push_back(e);
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last < std::chrono::milliseconds(100)) return true;
+        last = now;
+        signalled = interrupted();
+        return !signalled;
+      });
     }
+    if (signalled) throw py::error_already_set();
     py::list out;
     for (const SeasonEvent& e : found) out.append(row_dict(e.row, body_.mars, e.what));
     return out;
   }
 
-  py::dict date_of_ls(double ls, const py::object& after) const {
+  py::dict date_of_ls(const py::object& angle, const py::object& after) const {
+    const double ls = python_number(angle, "Ls");
     const double from = date_of(after);
     if (!std::isfinite(ls) || !std::isfinite(from)) throw py::value_error("Ls and the date must be finite");
     const double L = std::fmod(std::fmod(ls, 360.0) + 360.0, 360.0);
@@ -252,25 +363,44 @@ class PyBody {
 };
 
 // ---- State files ----------------------------------------------------------------
+// Read and written through kest's state-file layer (state/kstate.hpp), with
+// the dialogue's open, lock, checks and rollback; the GIL is released while
+// a file is opened, waited for, read or written.
 
-const std::array<const char*, 30> FIELDS = {
-    "PLANUM", "TC",      "ODE",    "CLIN",   "ARGP",   "ECC",    "SJA",    "OBL",    "SFLAG",  "ZBAA",
-    "ZBAB",   "WDOT",    "W0",     "OPERIOD", "TJP",   "SIDAY",  "spar17", "TAV",    "BLIP",   "KDEBUG",
-    "PBUG",   "BFRM:1",  "BFRM:2", "BFRM:3", "BFRM:4", "BFRM:5", "BFRM:6", "BFRM:7", "BFRM:8", "BFRM:9"};
+// A path as Python gives it (str, bytes or os.PathLike): its bytes for the
+// system, the object itself for OSError.filename, and a text for messages.
+struct StatePath {
+  std::string bytes;
+  py::object given;
+  std::string shown;
+};
 
-[[noreturn]] void os_error(int err, const std::string& path) {
-  PyErr_SetFromErrnoWithFilename(err == ENOENT ? PyExc_FileNotFoundError : PyExc_OSError, path.c_str());
-  errno = err;
-  PyErr_Clear();
-  const py::object exc = (err == ENOENT ? py::reinterpret_borrow<py::object>(PyExc_FileNotFoundError)
-                                        : py::reinterpret_borrow<py::object>(PyExc_OSError))(err, std::strerror(err), path);
-  PyErr_SetObject(exc.get_type().ptr(), exc.ptr());
+StatePath state_path(const py::object& path) {
+  const py::module_ os = py::module_::import("os");
+  StatePath p;
+  p.given = os.attr("fspath")(path);
+  p.bytes = os.attr("fsencode")(p.given).cast<std::string>();
+  for (const char c : utf8_text(p.bytes)) p.shown += c == '\0' ? std::string("\\0") : std::string(1, c);
+  return p;
+}
+
+// A failure of the layer as an exception naming the file: OSError (the
+// subclass of its error number, FileNotFoundError for ENOENT) when the
+// system refused, ValueError when the file or the request is at fault.
+[[noreturn]] void state_error(const StateError& e, const StatePath& p) {
+  if (e.err == 0) throw py::value_error(p.shown + ": " + e.why);
+  const py::object exc = py::reinterpret_borrow<py::object>(PyExc_OSError)(e.err, e.why, p.given);
+  PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(exc.ptr())), exc.ptr());
   throw py::error_already_set();
+}
+
+void check_record_number(const std::optional<int>& record) {
+  if (record && (*record < 1 || *record > STATE_RECORDS)) throw py::value_error("record must be 1 to 15");
 }
 
 py::dict state_dict(const StateValues& v) {
   py::dict d;
-  for (std::size_t k = 0; k < v.size(); ++k) d[FIELDS[k]] = v[k];
+  for (std::size_t k = 0; k < v.size(); ++k) d[py::str(std::string(STATE_FIELDS[k]))] = v[k];
   py::array_t<double> m({3, 3});
   auto w = m.mutable_unchecked<2>();
   // Element (i, j) of BFRM is position 21 + i + 3j (0-based i, j): column order.
@@ -280,87 +410,161 @@ py::dict state_dict(const StateValues& v) {
   return d;
 }
 
-StateValues values_of(const py::dict& state) {
-  StateValues v{};
-  for (std::size_t k = 0; k < v.size(); ++k)
-    if (state.contains(FIELDS[k])) v[k] = state[FIELDS[k]].cast<double>();
-  if (state.contains("BFRM")) {
-    const auto m = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(state["BFRM"]);
-    if (!m || m.ndim() != 2 || m.shape(0) != 3 || m.shape(1) != 3) throw py::value_error("BFRM must be a 3 x 3 array");
-    const auto r = m.unchecked<2>();
-    for (py::ssize_t i = 0; i < 3; ++i)
-      for (py::ssize_t j = 0; j < 3; ++j) v[static_cast<std::size_t>(21 + i + 3 * j)] = r(i, j);
-  }
-  return v;
+// A short text of a Python object for a message.
+std::string shown_object(const py::handle& h) {
+  const std::string r = py::repr(h).cast<std::string>();
+  return r.size() > 60 ? r.substr(0, 57) + "..." : r;
 }
 
-int open_locked(const std::string& path, int flags) {
-  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) os_error(errno, path);
-  struct stat sb {};
-  if (::fstat(fd, &sb) != 0 || !S_ISREG(sb.st_mode)) {
-    ::close(fd);
-    throw py::value_error(path + ": not a regular file");
+// One value of a state: a real number (not a bool), finite.
+double state_number(const py::handle& x, const std::string& field) {
+  const py::object real = py::module_::import("numbers").attr("Real");
+  if (PyBool_Check(x.ptr()) || !py::isinstance(x, real))
+    throw py::value_error(field + " is not a number: " + shown_object(x));
+  const double d = PyFloat_AsDouble(x.ptr());
+  if (PyErr_Occurred()) {
+    PyErr_Clear();
+    throw py::value_error(field + " is not a finite number: " + shown_object(x));
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-  }
-  return fd;
-}
-
-py::dict read_state(const std::string& path, std::optional<int> record) {
-  if (record) {
-    if (*record < 1 || *record > STATE_RECORDS) throw py::value_error("record must be 1 to 15");
-    const int fd = open_locked(path, O_RDONLY);
-    std::array<unsigned char, STATE_RECORD_BYTES> b{};
-    const off_t off = static_cast<off_t>(*record - 1) * static_cast<off_t>(STATE_RECORD_BYTES);
-    std::size_t got = 0;
-    while (got < b.size()) {
-      const ssize_t r = ::pread(fd, b.data() + got, b.size() - got, off + static_cast<off_t>(got));
-      if (r < 0 && errno == EINTR) continue;
-      if (r <= 0) break;
-      got += static_cast<std::size_t>(r);
-    }
-    ::close(fd);
-    if (got < b.size())
-      throw py::value_error(path + ": record " + std::to_string(*record) + (got == 0 ? " lies beyond the end of the file" : " is cut short"));
-    return state_dict(decode_binary_record(b));
-  }
-  const int fd = open_locked(path, O_RDONLY);
-  std::string why;
-  auto src = open_source(path, &why);
-  ::close(fd);
-  if (!src) throw py::value_error(path + ": " + why);
-  const auto rec = read_ascii_record(*src, why);
-  if (!rec) throw py::value_error(path + ": " + why);
-  py::dict d = state_dict(rec->values);
-  d["title"] = std::string(rec->title.view());
-  d["runtime"] = std::string(rec->runtime.view());
+  if (!std::isfinite(d)) throw py::value_error(field + " is not a finite number");
   return d;
 }
 
-void write_state(const std::string& path, const py::dict& state, std::optional<int> record, const std::string& title,
-                 const std::string& runtime) {
-  const StateValues v = values_of(state);
-  if (record) {
-    if (*record < 1 || *record > STATE_RECORDS) throw py::value_error("record must be 1 to 15");
-    const auto b = encode_binary_record(v);
-    const int fd = open_locked(path, O_WRONLY | O_CREAT);
-    const off_t off = static_cast<off_t>(*record - 1) * static_cast<off_t>(STATE_RECORD_BYTES);
-    const ssize_t put = ::pwrite(fd, b.data(), b.size(), off);
-    const int err = errno;
-    ::close(fd);
-    if (put != static_cast<ssize_t>(b.size())) os_error(err, path);
-    return;
+// The 30 values of a state dict (as read_state gives them): every field
+// PLANUM ... PBUG, and BFRM as a 3 x 3 array and/or as BFRM:1 ... BFRM:9,
+// which must agree when both are given; title and runtime may be there too.
+StateValues state_values(const py::dict& state) {
+  for (const auto& item : state) {
+    const py::handle key = item.first;
+    bool known = false;
+    if (py::isinstance<py::str>(key)) {
+      const std::string k = key.cast<std::string>();
+      known = k == "BFRM" || k == "title" || k == "runtime";
+      for (const std::string_view f : STATE_FIELDS) known = known || k == f;
+    }
+    if (!known)
+      throw py::value_error("unknown key " + shown_object(key) +
+                            " in the state (its keys: PLANUM ... PBUG, BFRM:1 ... BFRM:9 or BFRM, title, runtime)");
   }
-  std::string stamp = runtime;
-  stamp.resize(20, ' ');
-  const std::string text = ascii_record(v, "KEST:2014jun10", stamp, title);
-  const int fd = open_locked(path, O_WRONLY | O_CREAT | O_APPEND);
-  const ssize_t put = ::write(fd, text.data(), text.size());
-  const int err = errno;
-  ::close(fd);
-  if (put != static_cast<ssize_t>(text.size())) os_error(err, path);
+  StateValues v{};
+  bool given[30] = {};
+  for (std::size_t k = 0; k < v.size(); ++k) {
+    const std::string name(STATE_FIELDS[k]);
+    if (!state.contains(name)) continue;
+    v[k] = state_number(state[py::str(name)], name);
+    given[k] = true;
+  }
+  if (state.contains("BFRM")) {
+    const py::module_ np = py::module_::import("numpy");
+    py::array a;
+    try {
+      a = np.attr("asarray")(state["BFRM"]);
+    } catch (const py::error_already_set&) {
+      throw py::value_error("BFRM must be a 3 x 3 array of numbers");
+    }
+    const char kind = a.dtype().kind();
+    if (a.ndim() != 2 || a.shape(0) != 3 || a.shape(1) != 3 || (kind != 'f' && kind != 'i' && kind != 'u'))
+      throw py::value_error("BFRM must be a 3 x 3 array of numbers");
+    const auto m = a.attr("astype")("float64").cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
+    const auto r = m.unchecked<2>();
+    for (py::ssize_t i = 0; i < 3; ++i) {
+      for (py::ssize_t j = 0; j < 3; ++j) {
+        const auto k = static_cast<std::size_t>(21 + i + 3 * j);
+        const std::string name(STATE_FIELDS[k]);
+        if (!std::isfinite(r(i, j))) throw py::value_error("BFRM[" + std::to_string(i) + ", " + std::to_string(j) + "] (" + name + ") is not a finite number");
+        if (given[k] && v[k] != r(i, j))
+          throw py::value_error("BFRM and " + name + " disagree: BFRM[" + std::to_string(i) + ", " +
+                                std::to_string(j) + "] is " + number(r(i, j)) + ", " + name + " is " + number(v[k]));
+        v[k] = r(i, j);
+        given[k] = true;
+      }
+    }
+  }
+  for (std::size_t k = 0; k < v.size(); ++k) {
+    if (given[k]) continue;
+    const std::string name(STATE_FIELDS[k]);
+    throw py::value_error("missing key '" + name + "'" + (k >= 21 ? " (or give BFRM, a 3 x 3 array)" : ""));
+  }
+  if (const std::string why = state_values_fault(v); !why.empty()) throw py::value_error(why);
+  return v;
+}
+
+// A text of a text record's header: the argument, else the state's key of
+// that name, else "". Printable ASCII only, at most `longest` characters.
+std::string state_text(const py::object& arg, const py::dict& state, const char* name, std::size_t longest) {
+  py::object t = arg;
+  if (t.is_none() && state.contains(name)) t = state[name];
+  if (t.is_none()) return {};
+  if (!py::isinstance<py::str>(t)) throw py::value_error(std::string(name) + " is not a text: " + shown_object(t));
+  std::string s;
+  try {
+    s = t.cast<std::string>();
+  } catch (const std::exception&) {
+    throw py::value_error(std::string(name) + " holds a character that is not ASCII");
+  }
+  if (const std::string why = portable_text_fault(s); !why.empty()) throw py::value_error(std::string(name) + " " + why);
+  if (s.size() > longest)
+    throw py::value_error(std::string(name) + " is longer than " + std::to_string(longest) + " characters");
+  return s;
+}
+
+py::dict read_state(const py::object& path, std::optional<int> record) {
+  const StatePath p = state_path(path);
+  check_record_number(record);
+  StateError e;
+  std::optional<StateValues> values;
+  std::optional<AsciiRecord> rec;
+  {
+    py::gil_scoped_release release;
+    StateFile f = open_state_file(p.bytes, record ? StateKind::binary : StateKind::text, StateUse::restore, false, e);
+    if (f.is_open()) {
+      if (record) {
+        values = read_binary_state(f, *record, e);
+      } else {
+        rec = read_text_state(f, e);
+      }
+    }
+  }
+  if (record) {
+    if (!values) {
+      // A record the file holds only part of.
+      if (e.err == 0 && e.why.rfind("the file ends inside", 0) == 0)
+        throw py::value_error(p.shown + ": record " + std::to_string(*record) + " is cut short (" + e.why + ")");
+      state_error(e, p);
+    }
+    return state_dict(*values);
+  }
+  if (!rec) state_error(e, p);
+  py::dict d = state_dict(rec->values);
+  d["title"] = utf8_text(rec->title.view());
+  d["runtime"] = utf8_text(rec->runtime.view());
+  return d;
+}
+
+void write_state(const py::object& path, const py::object& state, std::optional<int> record, const py::object& title,
+                 const py::object& runtime) {
+  const StatePath p = state_path(path);
+  check_record_number(record);
+  if (!py::isinstance(state, py::module_::import("collections.abc").attr("Mapping")))
+    throw py::type_error("state must be a dict of the 30 fields, such as read_state returns");
+  const py::dict d(state);
+  const StateValues v = state_values(d);
+  std::string head_title, stamp;
+  if (!record) {
+    head_title = state_text(title, d, "title", 25);
+    while (!head_title.empty() && head_title.back() == ' ') head_title.pop_back();
+    stamp = state_text(runtime, d, "runtime", 20);
+    stamp.resize(20, ' ');
+  }
+  StateError e;
+  bool ok = false;
+  {
+    py::gil_scoped_release release;
+    StateFile f = open_state_file(p.bytes, record ? StateKind::binary : StateKind::text, StateUse::save, true, e);
+    if (f.is_open())
+      ok = record ? write_binary_state(f, *record, v, e) : append_text_state(f, v, "KEST:2014jun10", stamp, head_title, e);
+  }
+  if (!ok) state_error(e, p);
 }
 
 }  // namespace
@@ -378,7 +582,7 @@ PYBIND11_MODULE(kest, m) {
       py::arg("tables") = py::none(),
       "Every body of the tables: name, kind, table, item, and for a satellite its planet.");
   py::class_<PyBody>(m, "Body", "A body of the tables, by name (letter case ignored, a unique start enough).")
-      .def(py::init<const std::string&, const py::object&, std::optional<double>>(), py::arg("name"),
+      .def(py::init<const std::string&, const py::object&, const py::object&>(), py::arg("name"),
            py::arg("tables") = py::none(), py::arg("epoch") = py::none(),
            "epoch: a year (2024.5) to freeze a planet's or satellite's elements and pole at, as the dialogue "
            "does; by default they are evaluated at each date.")
@@ -395,14 +599,39 @@ PYBIND11_MODULE(kest, m) {
            "Seasons at dates (days from J2000.0, numpy datetime64 or ISO texts): a dict of numpy arrays days, ls, "
            "subsolar_latitude (planetocentric), distance (AU), true_anomaly, flux (W/m2), and mars_year for Mars.")
       .def("events", &PyBody::events, py::arg("start"), py::arg("end"),
-           py::arg("ls") = std::vector<double>{0.0, 90.0, 180.0, 270.0},
+           py::arg("ls") = py::make_tuple(0.0, 90.0, 180.0, 270.0),
            "The instants when Ls passes the given angles, and the perihelia and aphelia, in time order.")
       .def("date_of_ls", &PyBody::date_of_ls, py::arg("ls"), py::arg("after"),
            "The first instant after a date when Ls passes the given angle.");
   m.def("read_state", &read_state, py::arg("path"), py::arg("record") = py::none(),
-        "A state record: record N of a binary KESTCM.DAT file, or the first record of a text state file; a dict "
-        "of the 30 fields (KDEBUG is the one the listing shows as the second BLIP) and BFRM as a 3 x 3 array.");
+        "A state record: record N (1 to 15) of a binary state file such as KESTCM.DAT, or the first record of a "
+        "text state file. Returns a dict of the 30 fields PLANUM ... PBUG, BFRM:1 ... BFRM:9 (KDEBUG is the one "
+        "the listing shows as the second BLIP), BFRM as a 3 x 3 array, and for a text record title (the 9 "
+        "characters a restore takes) and runtime (20 characters).\n\n"
+        "A title or run stamp written by another program is made valid UTF-8: a character cut off at the end "
+        "of the 9 characters is dropped, any other byte that is not UTF-8 becomes U+FFFD.\n\n"
+        "The file is read under the dialogue's lock. A symbolic link, a directory or another file that is not a "
+        "regular file is refused, and so is a file that holds binary records when no record is given. "
+        "Raises OSError (FileNotFoundError, ...) when the system refuses the file, ValueError when the file "
+        "holds no such record.");
   m.def("write_state", &write_state, py::arg("path"), py::arg("state"), py::arg("record") = py::none(),
-        py::arg("title") = "", py::arg("runtime") = "",
-        "Writes record N of a binary state file, or appends a text record, as the dialogue saves them.");
+        py::arg("title") = py::none(), py::arg("runtime") = py::none(),
+        "Writes record N (1 to 15) of a binary state file, or appends a text record, as the dialogue saves "
+        "them; write_state(p, read_state(q)) copies a state.\n\n"
+        "state: a dict with every field PLANUM ... PBUG and BFRM as a 3 x 3 array and/or BFRM:1 ... BFRM:9 "
+        "(equal when both are given); title and runtime keys are used when the arguments are None. Before "
+        "anything is written the state is checked, and ValueError names the field at fault: an unknown or "
+        "missing key; a value that is not a finite number; ECC outside [0, 1); SJA or OPERIOD not above 0; an "
+        "angle outside its range in radians (ODE, ARGP, ZBAB, TAV in [-2 pi, 2 pi]; OBL, BLIP, CLIN, ZBAA in "
+        "[-pi, pi], since the planet table's rates carry an inclination below 0 and a pole's declination past "
+        "pi/2; each to 1e-6 for seven-digit values); BFRM not a rotation (to "
+        "1e-9, or to 1e-5 when its values have seven digits, as a text record holds them).\n\n"
+        "title (at most 25 characters, trailing blanks dropped) and runtime (at most 20, padded with blanks) "
+        "must be printable ASCII: a line end, a zero byte, another control character or a character that is "
+        "not ASCII is refused with ValueError.\n\n"
+        "The file is written under the dialogue's lock. A symbolic link is refused (OSError, nothing is "
+        "created), as is a file that is not a regular file; a text record is not appended to a file that holds "
+        "binary records or to one named KESTCM.DAT, nor a binary record written into a file that holds text "
+        "(its first 60 bytes decide). A write that fails (a full disk) takes back what it added and raises "
+        "OSError.");
 }

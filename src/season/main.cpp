@@ -250,14 +250,15 @@ int run(int argc, char** argv) {
   app.require_subcommand(0, 1);
   std::string tables_opt;
   bool list = false, csv = false, json = false;
-  std::optional<double> epoch;
+  std::string epoch_s;
   app.add_option("--tables", tables_opt, "directory of the six element tables");
   app.add_flag("--list", list, "list every body of the tables with its kind, table and item");
   auto* csv_flag = app.add_flag("--csv", csv, "CSV: a header row, then one row per line, numbers at full precision");
   app.add_flag("--json", json, "JSON: an array of objects")->excludes(csv_flag);
-  app.add_option("--epoch", epoch,
-                 "freeze a planet's or satellite's elements and pole at this year (2024.0), as the dialogue's "
-                 "option 1 does; by default they are evaluated at each date");
+  auto* epoch_o = app.add_option("--epoch", epoch_s,
+                                 "freeze a planet's or satellite's elements and pole at this year (1000 to 3000, "
+                                 "such as 2024.5), as the dialogue's option 1 does; by default they are evaluated "
+                                 "at each date");
   app.fallthrough();
 
   std::string body_name, from_s, to_s, step_s, dates_file, at_date, ls_list;
@@ -275,7 +276,7 @@ int run(int argc, char** argv) {
   events->add_option("BODY", body_name, "a body of the tables (--list)")->required();
   events->add_option("--from", from_s, "first date")->required();
   events->add_option("--to", to_s, "last date")->required();
-  events->add_option("--ls", ls_list, "season angles, degrees: 0,90,180,270 by default");
+  auto* ls_o = events->add_option("--ls", ls_list, "season angles, degrees: 0,90,180,270 by default");
 
   auto* at = app.add_subcommand("at", "one row, as table prints it");
   at->add_option("BODY", body_name, "a body of the tables (--list)")->required();
@@ -293,7 +294,12 @@ int run(int argc, char** argv) {
     usage(std::string(e.what()) + " (see --help)");
   }
   const OutputFormat format = csv ? OutputFormat::csv : (json ? OutputFormat::json : OutputFormat::text);
-  if (epoch && !(*epoch >= FIRST_YEAR && *epoch < LAST_YEAR + 1.0)) usage("--epoch must be a year from -4712 to 9999, such as 2024.5");
+  std::optional<double> epoch;
+  if (epoch_o->count() > 0) {
+    std::string error;
+    epoch = parse_epoch_year(epoch_s, error);
+    if (!epoch) usage("--" + error);
+  }
 
   const TableSet tables(tables_dir(tables_opt));
   const std::vector<BodyEntry> bodies = list_bodies(tables);
@@ -334,23 +340,10 @@ int run(int argc, char** argv) {
     const double from = date_arg(from_s), to = date_arg(to_s);
     if (from > to) usage("--from " + from_s + " lies after --to " + to_s);
     std::vector<double> ls_values = {0.0, 90.0, 180.0, 270.0};
-    if (!ls_list.empty()) {
-      ls_values.clear();
-      std::size_t p = 0;
-      while (p <= ls_list.size()) {
-        const std::size_t c = std::min(ls_list.find(',', p), ls_list.size());
-        const std::string item = ls_list.substr(p, c - p);
-        std::size_t used = 0;
-        double v = 0.0;
-        try {
-          v = std::stod(item, &used);
-        } catch (const std::exception&) {
-          used = 0;
-        }
-        if (used == 0 || used != item.size() || !std::isfinite(v)) usage("--ls " + quoted_text(ls_list) + ": give angles in degrees, separated by commas");
-        ls_values.push_back(std::fmod(std::fmod(v, 360.0) + 360.0, 360.0));
-        p = c + 1;
-      }
+    if (ls_o->count() > 0) {
+      if (!parse_decimal_list(ls_list, ls_values))
+        usage("--ls " + quoted_text(ls_list) + ": give angles in degrees, separated by commas");
+      for (double& v : ls_values) v = std::fmod(std::fmod(v, 360.0) + 360.0, 360.0);
     }
     const double bound = season_event_bound(*body, from, to, ls_values.size());
     if (!(bound <= MAX_EVENTS))

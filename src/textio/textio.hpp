@@ -322,6 +322,15 @@ void edit_A(std::string& out, std::string_view s, int w);
 void append_fixed(std::string& out, double x, int width, int decimals);
 void append_padded(std::string& out, std::string_view text, std::size_t width);
 
+// Strict values of the faces beside the dialogue (command lines, dates
+// files, Python). parse_decimal: a finite decimal number that is the whole
+// text, [sign] digits [. digits] [e|E [sign] digits]; no blanks, no
+// hexadecimal, no "inf" or "nan", no empty text. parse_decimal_list: such
+// numbers separated by commas, none empty. Both leave their output alone
+// and return false when the text is not one.
+bool parse_decimal(std::string_view text, double& v);
+bool parse_decimal_list(std::string_view text, std::vector<double>& values);
+
 // Strict conversions of one free-format token (also used by tests).
 bool parse_int32(std::string_view tok, std::int32_t& v);
 bool parse_real(std::string_view tok, double& v);

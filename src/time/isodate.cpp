@@ -18,17 +18,27 @@ namespace {
 
 constexpr double JD_J2000 = 2451545.0;  // Julian date of J2000.0
 
+// Unsigned digits only (a field of a calendar date or a time of day).
 bool whole_number(std::string_view s, std::int32_t& v) {
-  if (s.empty()) return false;
+  if (s.empty() || s.size() > 9 || s.find_first_not_of("0123456789") != std::string_view::npos) return false;
   const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
   return r.ec == std::errc() && r.ptr == s.data() + s.size();
 }
 
-bool real_number(std::string_view s, double& v) {
-  if (s.empty() || s.front() == '+') s.remove_prefix(s.empty() ? 0 : (s.front() == '+' ? 1 : 0));
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return r.ec == std::errc() && r.ptr == s.data() + s.size() && std::isfinite(v);
+// Seconds of a time of day: two digits, then a point and digits or nothing
+// (no sign, no exponent).
+bool seconds_field(std::string_view s, double& v) {
+  const std::size_t point = s.find('.');
+  const std::string_view whole = s.substr(0, point);
+  if (whole.size() != 2 || whole.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  if (point != std::string_view::npos) {
+    const std::string_view decimals = s.substr(point + 1);
+    if (decimals.empty() || decimals.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  }
+  return parse_decimal(s, v);
 }
+
+bool real_number(std::string_view s, double& v) { return parse_decimal(s, v); }
 
 // kest's calendar numbers years without a year zero.
 std::int32_t kest_year(std::int32_t astronomical) { return astronomical <= 0 ? astronomical - 1 : astronomical; }
@@ -77,8 +87,7 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
         !whole_number(time.substr(3, 2), mm))
       return bad("the time of day is not hh:mm or hh:mm:ss");
     if (time.size() > 5) {
-      if (time[5] != ':' || time.size() < 8 || !real_number(time.substr(6), ss) || time[6] == '-' ||
-          time[6] == '+')
+      if (time[5] != ':' || !seconds_field(time.substr(6), ss))
         return bad("the time of day is not hh:mm or hh:mm:ss");
     }
     if (hh > 23 || mm > 59 || ss < 0.0 || ss >= 60.0) return bad("the time of day is out of range");
@@ -134,6 +143,30 @@ std::optional<double> parse_any_date(std::string_view text, std::string& error) 
 }
 
 }  // namespace
+
+std::string epoch_year_fault(double year, std::string_view shown) {
+  if (year >= FIRST_EPOCH_YEAR && year <= LAST_EPOCH_YEAR) return "";
+  std::string why = "epoch " + quoted_text(shown) + ": give a year from 1000 to 3000, such as 2024.5, not centuries";
+  if (std::fabs(year) < 100.0) {
+    // What the number would be as centuries after 2000.0.
+    const double as_year = 2000.0 + 100.0 * year;
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, as_year, std::chars_format::fixed, 1);
+    why += " (as centuries, " + std::string(shown) + " is the year " + std::string(buf, r.ptr) + ")";
+  }
+  return why;
+}
+
+std::optional<double> parse_epoch_year(std::string_view text, std::string& error) {
+  double year = 0.0;
+  if (!parse_decimal(text, year)) {
+    error = "epoch " + quoted_text(text) + ": give a year from 1000 to 3000, such as 2024.5";
+    return std::nullopt;
+  }
+  error = epoch_year_fault(year, text);
+  if (!error.empty()) return std::nullopt;
+  return year;
+}
 
 std::optional<double> parse_step(std::string_view text, std::string& error) {
   double scale = 1.0;

@@ -115,6 +115,16 @@ std::string date_span_message(std::string_view text);
 // with a message.
 std::optional<double> parse_date(std::string_view text, std::string& error);
 
+// The year of a frozen epoch ("2024.5"), a decimal number from 1000 to
+// 3000, the years the planets' mean elements are meant for. Anything else is
+// refused with a message that it is a year, not centuries after 2000.0 as
+// the dialogue asks (and what a small number would be as centuries).
+inline constexpr double FIRST_EPOCH_YEAR = 1000.0;
+inline constexpr double LAST_EPOCH_YEAR = 3000.0;
+std::optional<double> parse_epoch_year(std::string_view text, std::string& error);
+// The same check of a year given as a number: "" when it is one.
+std::string epoch_year_fault(double year, std::string_view shown);
+
 // A step in days from "10d", "0.1d", "6h", "30m", "45s", "1y" (365.25 days)
 // or a bare number of days. Zero, negative and non-finite steps are refused.
 std::optional<double> parse_step(std::string_view text, std::string& error);

@@ -352,8 +352,17 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"events", "Jupiter", "--from", "JD1e300", "--to", "JD1e300"}, "outside the span of dates"},
       {{"events", "Mercury", "--from", "-1000000-01-01", "--to", "1000000-01-01"}, "the years run from -4712 to 9999"},
       {{"at", "Mars", "10000-01-01"}, "the years run from -4712 to 9999"},
+      // Values once read as something else, or ignored.
+      {{"--epoch", "0.25", "at", "Mars", "2026-01-01"}, "not centuries (as centuries, 0.25 is the year 2025.0)"},
+      {{"--epoch", "0x10", "at", "Mars", "2026-01-01"}, "--epoch '0x10': give a year"},
+      {{"--epoch", "", "at", "Mars", "2026-01-01"}, "--epoch '': give a year"},
+      {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", "0x5A"}, "--ls '0x5A'"},
+      {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", "0x1p3"}, "--ls '0x1p3'"},
+      {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", ""}, "--ls ''"},
+      {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", "90,,180"}, "--ls '90,,180'"},
+      {{"at", "Mars", "2026-12-09T-1:00"}, "hh:mm"},
       // A frozen epoch of 1e300 once gave rows of NaN.
-      {{"--epoch", "1e300", "at", "Mars", "2026-01-01"}, "--epoch must be a year from -4712 to 9999"},
+      {{"--epoch", "1e300", "at", "Mars", "2026-01-01"}, "--epoch '1e300': give a year from 1000 to 3000"},
       // The guard counts the season angles as well as the orbits.
       {{"events", "Mercury", "--from", "-4712-01-01", "--to", "9999-12-31", "--ls", many_angles}, "too many events"},
       {{"at", std::string(3, '\x01') + std::string(100, 'Q'), "2026-01-01"}, "no body '???QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ...' in"},

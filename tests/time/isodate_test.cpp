@@ -50,6 +50,11 @@ TEST(SeasonDates, Refusals) {
       {"2026-12-09T06", "hh:mm"},    {"JD", "not a Julian date"},      {"JDx", "not a Julian date"},
       {"J2000+", "days from J2000.0"}, {"J2000*3", "days from J2000.0"}, {"yesterday", "not a date"},
       {"", "not a date"},            {"2026-1-9", "not a date"},       {"JDnan", "not a Julian date"},
+      // Signed fields and exponents once shifted the time of day.
+      {"2026-12-09T-1:00", "hh:mm"}, {"2026-12-09T00:-5", "hh:mm"},  {"2026-12-09T12:00:1e1", "hh:mm"},
+      {"2026-12-09T12:00:+5", "hh:mm"}, {"2026-12-09T12:00:5", "hh:mm"}, {"2026-12-09T12:00:05.", "hh:mm"},
+      {"2026-+1-09", "not a date"},  {"JD0x10", "not a Julian date"}, {"J2000+0x1p3", "days from J2000.0"},
+      {"JDinf", "not a Julian date"}, {"JD 5", "not a Julian date"},
   };
   for (const SeasonRow& r : rows) {
     std::string error;
