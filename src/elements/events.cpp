@@ -120,8 +120,12 @@ bool for_each_season_event(const SeasonBody& b, double from, double to, const st
     }
     return true;
   };
-  for (double k = -1.0; k <= orbits; k += 1.0) {
-    const double tau = from + k * period;
+  // Callers bound their spans (season_event_bound); this bound only keeps
+  // the count an integer.
+  if (!(orbits <= 1e15)) return true;
+  const auto last_orbit = static_cast<std::int64_t>(orbits);
+  for (std::int64_t k = -1; k <= last_orbit; ++k) {
+    const double tau = from + static_cast<double>(k) * period;
     const BodySetup s = setup_at(b, tau);
     const double p = s.elements.PERIOD;
     const auto near_tau = [&](double g) { return g + std::round((tau - g) / p) * p; };

@@ -336,7 +336,8 @@ struct SeasonEvent {
 //    however long the span; emit returns false to stop the search, and the
 //    call then returns false.
 // 2. A span whose first orbital period is not a positive finite number,
-//    or whose ends are not finite or in order, holds no events.
+//    or whose ends are not finite or in order, holds no events; so does one
+//    of more than 10^15 orbits.
 // 3. season_event_bound is an upper bound of the events of a span, for a
 //    guard against spans too long to search (infinite when the orbit at
 //    `from` has no usable period).

@@ -472,9 +472,14 @@ StateValues state_values(const py::dict& state) {
         const auto k = static_cast<std::size_t>(21 + i + 3 * j);
         const std::string name(STATE_FIELDS[k]);
         if (!std::isfinite(r(i, j))) throw py::value_error("BFRM[" + std::to_string(i) + ", " + std::to_string(j) + "] (" + name + ") is not a finite number");
-        if (given[k] && v[k] != r(i, j))
-          throw py::value_error("BFRM and " + name + " disagree: BFRM[" + std::to_string(i) + ", " +
-                                std::to_string(j) + "] is " + number(r(i, j)) + ", " + name + " is " + number(v[k]));
+        if (given[k] && v[k] != r(i, j)) {
+          std::string why = "BFRM and " + name + " disagree: BFRM[";
+          why += std::to_string(i) + ", " + std::to_string(j) + "] is ";
+          why += number(r(i, j));
+          why += ", " + name + " is ";
+          why += number(v[k]);
+          throw py::value_error(why);
+        }
         v[k] = r(i, j);
         given[k] = true;
       }

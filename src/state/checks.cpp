@@ -163,13 +163,13 @@ std::string state_values_fault(const StateValues& v) {
   }
 
   // BFRM: element (i, j) at position 22 + i + 3j (0-based i, j), column order.
-  const auto B = [&](int i, int j) { return v[static_cast<std::size_t>(21 + i + 3 * j)]; };
+  const auto B = [&](std::size_t i, std::size_t j) { return v[21 + i + 3 * j]; };
   bool rounded = true;
   for (std::size_t k = 21; k < 30; ++k) rounded = rounded && seven_digits(v[k]);
   const double tol = rounded ? 1e-5 : 1e-9;
   double worst = 0.0;
-  for (int i = 0; i < 3; ++i) {
-    for (int k = 0; k < 3; ++k) {
+  for (std::size_t i = 0; i < 3; ++i) {
+    for (std::size_t k = 0; k < 3; ++k) {
       const double dot = B(i, 0) * B(k, 0) + B(i, 1) * B(k, 1) + B(i, 2) * B(k, 2);
       worst = std::fmax(worst, std::fabs(dot - (i == k ? 1.0 : 0.0)));
     }
