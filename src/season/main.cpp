@@ -307,10 +307,17 @@ int run(int argc, char** argv) {
   std::string text;
   if (list) {
     if (format == OutputFormat::csv) text += "name,kind,table,item,planet\r\n";
+    if (format == OutputFormat::json) text += '[';
+    bool first_body = true;
     for (const BodyEntry& b : bodies) {
       const std::string_view fname = FNAME[static_cast<std::size_t>(b.table)];
       const std::string file(fname.substr(0, fname.find(' ')));
-      if (format == OutputFormat::csv) {
+      if (format == OutputFormat::json) {
+        text += first_body ? "\n  " : ",\n  ";
+        text += "{\"name\": " + json_text(b.name) + ", \"kind\": " + json_text(b.kind()) +
+                ", \"table\": " + json_text(file) + ", \"item\": " + std::to_string(b.item) +
+                ", \"planet\": " + (b.planet.empty() ? std::string("null") : json_text(b.planet)) + '}';
+      } else if (format == OutputFormat::csv) {
         text += '"' + b.name + "\"," + std::string(b.kind()) + ',' + file + ',' + std::to_string(b.item) + ",\"" +
                 b.planet + "\"\r\n";
       } else {
@@ -325,7 +332,9 @@ int run(int argc, char** argv) {
         if (!b.planet.empty()) text += "  of " + b.planet;
         text += '\n';
       }
+      first_body = false;
     }
+    if (format == OutputFormat::json) text += first_body ? "]\n" : "\n]\n";
     out.put(text);
     return out.finish();
   }
@@ -422,7 +431,7 @@ int run(int argc, char** argv) {
     if (!st) usage(err);
     step = *st;
     if (first > last) usage("--from " + from_s + " lies after --to " + to_s);
-    const double rows = std::floor((last - first) / step + 1e-9) + 1.0;
+    const double rows = grid_rows(first, last, step);
     if (!(rows <= MAX_ROWS)) usage("the table would have more than 10^8 rows; take a longer step or a shorter span");
     count = static_cast<std::size_t>(rows);
   }

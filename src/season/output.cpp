@@ -11,6 +11,29 @@
 namespace kest::season {
 
 
+std::string json_number(double x) { return std::isfinite(x) ? number(x) : std::string("null"); }
+
+std::string json_text(std::string_view s) {
+  std::string out = "\"";
+  for (const char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u >= 0x80) {
+      out += '?';  // as messages show what is not printable ASCII
+    } else if (u < 0x20 || u == 0x7F) {
+      constexpr char hex[] = "0123456789abcdef";
+      out += "\\u00";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out + '"';
+}
+
 Writer::Writer(OutputFormat format, bool mars, bool events) : format_(format), mars_(mars), events_(events) {}
 
 void Writer::header(std::string& out) const {
@@ -78,9 +101,9 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       out += first_ ? "\n  " : ",\n  ";
       out += "{\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
       if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
-      out += ", \"days_j2000\": " + number(r.days) + ", \"distance_au\": " + number(r.distance) +
-             ", \"ls_deg\": " + number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + number(r.sdec) +
-             ", \"true_anomaly_deg\": " + number(r.true_anomaly) + ", \"flux_w_m2\": " + number(r.flux);
+      out += ", \"days_j2000\": " + json_number(r.days) + ", \"distance_au\": " + json_number(r.distance) +
+             ", \"ls_deg\": " + json_number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + json_number(r.sdec) +
+             ", \"true_anomaly_deg\": " + json_number(r.true_anomaly) + ", \"flux_w_m2\": " + json_number(r.flux);
       if (mars_) out += ", \"mars_year\": " + std::to_string(r.mars_year);
       out += '}';
       break;

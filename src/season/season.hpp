@@ -20,6 +20,13 @@ namespace kest::season {
 
 enum class OutputFormat { text, csv, json };
 
+// A number in JSON: shortest digits, and null for NaN and infinities
+// (JSON has no such numbers).
+std::string json_number(double x);
+// A text in JSON, quoted, with quotes, backslashes and control bytes
+// escaped, and any byte beyond ASCII shown as '?'.
+std::string json_text(std::string_view s);
+
 // Lays out rows or events in text; the caller writes the text out.
 class Writer {
  public:

@@ -168,6 +168,14 @@ std::optional<double> parse_epoch_year(std::string_view text, std::string& error
   return year;
 }
 
+double grid_rows(double first, double last, double step) {
+  // Each date carries a rounding error of its own size, and the step one of
+  // its own; their quotient is off by as much, relative to the step.
+  constexpr double EPS = 2.220446049250313e-16;
+  const double slack = 1e-9 + 8.0 * EPS * (std::fabs(first) + std::fabs(last) + step) / step;
+  return std::floor((last - first) / step + slack) + 1.0;
+}
+
 std::optional<double> parse_step(std::string_view text, std::string& error) {
   double scale = 1.0;
   std::string_view num = text;

@@ -129,6 +129,12 @@ std::string epoch_year_fault(double year, std::string_view shown);
 // or a bare number of days. Zero, negative and non-finite steps are refused.
 std::optional<double> parse_step(std::string_view text, std::string& error);
 
+// The number of instants first, first + step, ... up to last (step > 0,
+// first <= last): last is one of them whenever it lies on the grid to the
+// rounding of the dates' own size, so that a table asked to end at a date
+// on its grid ends there.
+double grid_rows(double first, double last, double step);
+
 // The instant of a day count as ISO 8601, "YYYY-MM-DDThh:mm:ss" rounded to
 // the second, or with that many decimals of the second.
 std::string iso_date(double days, int decimals = 0);

@@ -290,6 +290,26 @@ TEST(SeasonCommand, TextColumnsNeverRunTogether) {
   EXPECT_EQ(lines_of(in.out).size(), 3u);
 }
 
+// JSON has no NaN or infinity, and texts from tables are escaped; --list
+// --json is an array of objects (it printed the text listing).
+TEST(SeasonCommand, JsonIsJson) {
+  using kest::season::json_number;
+  using kest::season::json_text;
+  EXPECT_EQ(json_number(std::nan("")), "null");
+  EXPECT_EQ(json_number(-HUGE_VAL), "null");
+  EXPECT_EQ(json_number(274.5), "274.5");
+  EXPECT_EQ(json_text("a\"b\\c\x01\xe9"), "\"a\\\"b\\\\c\\u0001?\"");
+  ScratchDir dir;
+  dir.copy_tables();
+  const auto r = season(dir, {"--json", "--list"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto rows = lines_of(r.out);
+  ASSERT_GT(rows.size(), 40u);
+  EXPECT_EQ(rows.front(), "[");
+  EXPECT_EQ(rows[1].rfind("  {\"name\": \"Mercury\", \"kind\": \"planet\", \"table\": \"planelem.tab\", \"item\": 1, \"planet\": null},", 0), 0u) << rows[1];
+  EXPECT_EQ(rows.back(), "]");
+}
+
 TEST(SeasonCommand, ClosedPipeEndsQuietly) {
   ScratchDir dir;
   dir.copy_tables();

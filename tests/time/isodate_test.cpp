@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <string>
 
 #include "time/ktime.hpp"
@@ -92,6 +93,36 @@ TEST(SeasonDates, SpanOfDates) {
   EXPECT_EQ(*parse_date("JD-0.5", error), FIRST_DATE);
   EXPECT_EQ(*parse_date("-4712-01-01", error), FIRST_DATE);
   EXPECT_FALSE(in_date_span(std::nan("")));
+}
+
+// A table asked to end at a date of its grid ends there: grids of whole
+// seconds, at random, from dates written as ISO texts. Counted as
+// floor(span / step + 1e-9) + 1, the --to row of 2014-03-06T00:17 to
+// 2014-08-07T20:47 by 45 s was missing.
+TEST(SeasonDates, TablesEndAtTheirLastDateOnTheGrid) {
+  std::string error;
+  EXPECT_EQ(grid_rows(*parse_date("2014-03-06T00:17:00", error), *parse_date("2014-08-07T20:47:00", error), 45.0 / 86400.0),
+            297321.0);
+  std::uint64_t seed = 20261210;
+  const auto next = [&seed](std::uint64_t n) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return (seed >> 33) % n;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    // A first instant of whole seconds between the years 1000 and 3000.
+    const auto first_s = static_cast<std::int64_t>(next(2000ULL * 365 * 86400)) - 1000LL * 365 * 86400;
+    const auto step_s = static_cast<std::int64_t>(1 + next(i % 2 == 0 ? 120 : 864000));
+    const auto n = static_cast<std::int64_t>(next(5000));
+    const auto as_date = [](std::int64_t s) { return iso_date(static_cast<double>(s) / 86400.0 - 0.5); };
+    const std::string from = as_date(first_s), to = as_date(first_s + n * step_s);
+    const double a = *parse_date(from, error), b = *parse_date(to, error);
+    const double step = static_cast<double>(step_s) / 86400.0;
+    ASSERT_EQ(grid_rows(a, b, step), static_cast<double>(n + 1)) << from << " to " << to << " by " << step_s << " s";
+    // Off the grid by a second, the last row is the one before.
+    if (step_s > 2) {
+      ASSERT_EQ(grid_rows(a, b - 1.0 / 86400.0, step), static_cast<double>(n)) << from << " to " << to;
+    }
+  }
 }
 
 TEST(SeasonDates, Steps) {
