@@ -29,32 +29,54 @@ std::string lower(std::string_view s) {
   return r;
 }
 
+// The table's file name, for what is said about it.
+std::string table_file(std::int32_t code) {
+  const std::string_view f = FNAME[static_cast<std::size_t>(code)];
+  return std::string(f.substr(0, f.find(' ')));
+}
+
 // The lines after the C_END line of a table, or none when it is missing or
-// has no marker.
-std::unique_ptr<LineSource> framed(const TableSet& tables, std::int32_t code) {
-  auto src = tables.open(code);
-  if (!src) return nullptr;
+// has no marker (and then why, when asked).
+std::unique_ptr<LineSource> framed(const TableSet& tables, std::int32_t code, std::vector<std::string>* unread) {
+  std::string why;
+  auto src = tables.open(code, &why);
+  if (!src) {
+    if (unread) unread->push_back(table_file(code) + ": " + why + "; its bodies are left out");
+    return nullptr;
+  }
   std::string line;
   while (src->next_line(line)) {
     if (lower(line.substr(0, std::min<std::size_t>(line.size(), 5))) == "c_end") return src;
   }
+  if (unread) unread->push_back(table_file(code) + ": no C_END line ends its header; its bodies are left out");
   return nullptr;
 }
 
 // The titles of a table's items, in order, up to the first item that ends
-// early or whose title line does not read.
-std::vector<std::string> item_titles(const TableSet& tables, std::int32_t code) {
+// early or whose title line does not read (which is then said, when asked).
+std::vector<std::string> item_titles(const TableSet& tables, std::int32_t code, std::vector<std::string>* unread) {
   std::vector<std::string> titles;
-  auto src = framed(tables, code);
+  auto src = framed(tables, code, unread);
   if (!src) return titles;
+  const auto broken = [&](const std::string& why) {
+    if (unread) unread->push_back(table_file(code) + ": " + why + "; the items after it are left out");
+    return titles;
+  };
   // Line of the item that holds the title, and the items before it there.
   const int title_line = code == 1 || code == 4 ? 1 : 2;
   const std::size_t lines = static_cast<std::size_t>(NLINES[static_cast<std::size_t>(code)]);
   std::string line;
   for (;;) {
     std::string title_text;
+    bool blank = true;  // the item's lines so far are blank
     for (std::size_t k = 1; k <= lines; ++k) {
-      if (!src->next_line(line)) return titles;
+      if (!src->next_line(line)) {
+        // A table may end after its last item, with blank lines or none.
+        if (blank) return titles;
+        return broken("it ends inside item " + std::to_string(titles.size() + 1));
+      }
+      if (src->too_long()) return broken("a line of item " + std::to_string(titles.size() + 1) + " is longer than 1 MiB");
+      blank = blank && line.find_first_not_of(" \t\r") == std::string::npos;
       if (static_cast<int>(k) == title_line) title_text = line;
     }
     FixedText<25> title;
@@ -64,7 +86,11 @@ std::vector<std::string> item_titles(const TableSet& tables, std::int32_t code) 
     const Item items[] = {Item(number), Item(title)};
     const Item* first = code == 4 ? items : items + 1;
     const std::size_t count = code == 4 ? 2 : 1;
-    if (read_free_lines(*one, scratch, first, count) != ReadStatus::ok) return titles;
+    if (read_free_lines(*one, scratch, first, count) != ReadStatus::ok) {
+      // Blank lines after the last item end the table.
+      if (blank) return titles;
+      return broken("the title of item " + std::to_string(titles.size() + 1) + " does not read");
+    }
     titles.push_back(trim(title.view()));
   }
 }
@@ -141,15 +167,16 @@ ElementRequest BodyEntry::request(double TCEN) const {
   return rq;
 }
 
-std::vector<BodyEntry> list_bodies(const TableSet& tables) {
+std::vector<BodyEntry> list_bodies(const TableSet& tables, std::vector<std::string>* unread) {
   std::vector<BodyEntry> bodies;
-  const std::vector<std::string> planets = item_titles(tables, 1);
+  const std::vector<std::string> planets = item_titles(tables, 1, unread);
+  if (planets.empty() && unread && unread->empty()) unread->push_back(table_file(1) + ": it holds no planet; the planets and satellites are left out");
   for (std::size_t i = 0; i < planets.size(); ++i)
     bodies.push_back({planets[i], 1, static_cast<std::int32_t>(i + 1), {}, 0});
 
   // Satellites: spin-axis lines below the planets' own lines that name
   // their planet.
-  if (auto src = framed(tables, 2)) {
+  if (auto src = framed(tables, 2, unread)) {
     std::string line;
     std::string scratch;
     for (std::int32_t n = 1; src->next_line(line); ++n) {
@@ -165,7 +192,7 @@ std::vector<BodyEntry> list_bodies(const TableSet& tables) {
     }
   }
   for (std::int32_t code = 3; code <= 6; ++code) {
-    const std::vector<std::string> titles = item_titles(tables, code);
+    const std::vector<std::string> titles = item_titles(tables, code, unread);
     for (std::size_t i = 0; i < titles.size(); ++i)
       bodies.push_back({titles[i], code, static_cast<std::int32_t>(i + 1), {}, 0});
   }
@@ -225,7 +252,7 @@ BodyMatch find_body(const std::vector<BodyEntry>& all, std::string_view name) {
 }
 
 std::string described(const BodyEntry& b) {
-  return b.planet.empty() ? b.name + " (" + std::string(b.kind()) + ")" : b.name + " (" + b.planet + ")";
+  return shown_text(b.name) + " (" + (b.planet.empty() ? std::string(b.kind()) : shown_text(b.planet)) + ")";
 }
 
 std::string body_not_found(std::string_view name, const BodyMatch& m) {
@@ -235,7 +262,7 @@ std::string body_not_found(std::string_view name, const BodyMatch& m) {
   text += "?";
   if (m.candidates.size() > 1 && m.candidates[0].name == m.candidates[1].name)
     text += " (name the table: " + std::string(m.candidates[0].kind().substr(0, m.candidates[0].kind().find(' '))) +
-            ":" + m.candidates[0].name + ")";
+            ":" + shown_text(m.candidates[0].name) + ")";
   return text;
 }
 

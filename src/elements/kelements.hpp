@@ -219,7 +219,10 @@ struct BodyEntry {
 // from the line where it breaks. A spin-axis line below the planets' own
 // lines is a satellite whose planet is named by the word before a colon
 // that opens its comment ("Mars: ..."); a line without one is left out.
-std::vector<BodyEntry> list_bodies(const TableSet& tables);
+// Each table passed over, or cut short, is said in unread when it is given,
+// one line each ("minor.tab: No such file or directory"), so that a face
+// can tell its user which bodies are missing and why.
+std::vector<BodyEntry> list_bodies(const TableSet& tables, std::vector<std::string>* unread = nullptr);
 
 // A body by name: letter case ignored, and a unique start of a name enough
 // (an exact name wins over longer names it starts). A satellite's entry
@@ -296,7 +299,26 @@ struct SeasonBody {
   double osculating_span = 0.0;      // days around it where they are taken as good (0: no limit)
   std::optional<BodySetup> frozen;   // the set-up at the frozen epoch
   double mars_year1 = 0.0;           // Mars: the start of Mars year 1 (Ls = 0 near 1955 April 11)
+  bool pole_on_normal = false;       // the pole lies along the orbit normal (at the epoch, or J2000.0)
 };
+
+// What the faces say, once, of a body whose pole lies along its orbit
+// normal, as the dialogue does at its set-up.
+inline constexpr std::string_view POLE_ON_NORMAL_NOTE =
+    "the pole lies along the orbit normal: the equinox is undefined, and the perihelion direction is taken as the "
+    "body's x axis";
+
+// Elements a season geometry can use: every value finite, an eccentricity
+// in [0, 1), a semi-major axis from MIN_SJA to MAX_SJA AU, a period above 0
+// and a pole declination within 180 degrees. "" when they are, else what is
+// wrong, naming the value and the body.
+inline constexpr double MIN_SJA = 1e-6;
+inline constexpr double MAX_SJA = 1e6;
+std::string elements_fault(const ElementSet& e, std::string_view name);
+// The same over the dates from first to last of a body evaluated at each
+// date ("" for a frozen body or one whose elements do not move); the
+// message names the date.
+std::string season_span_fault(const SeasonBody& body, double first, double last);
 
 // What went wrong setting a body up, in one line.
 struct SeasonBodyError {

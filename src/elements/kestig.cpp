@@ -2,6 +2,7 @@
 // the element read into KESTCM, and the frames derived from it, with the
 // debug prints of the orbit matrix, the pole and the body frame.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -25,11 +26,40 @@ KestigKept kestig_kept;
 
 enum class Dialogue { go, quit };
 
+// Epochs from this many centuries on, in magnitude, are taken for a year
+// typed where centuries are asked (2025 for 0.25): every year of four
+// digits lands there, and an epoch 100000 years from 2000.0 lies far
+// outside any span the mean elements and their rates describe.
+constexpr double TC_REFUSED = 1000.0;  // Julian centuries
+
+// The epoch prompt, read directly into TC. An epoch of TC_REFUSED or more is
+// refused with the year it would be, TC goes back to what it held, and the
+// prompt comes again (a lone slash there keeps that earlier epoch).
+Dialogue ask_epoch(double& TC) {
+  static const Format epoch{"(' ?* EPOCH desired as centuries after 2000.0')"};
+  const std::int32_t IOK = KESTCM.IOK;
+  const std::int32_t IOS = KESTCM.IOS;
+  for (;;) {
+    const double previous = TC;
+    if (ask(IOK, [&] { write_fmt(IOS, epoch, {}); }, {TC}) == ReadStatus::end_of_file) return Dialogue::quit;
+    if (std::fabs(TC) < TC_REFUSED) return Dialogue::go;
+    // The year, to one decimal while a decimal is held.
+    double year = 2000.0 + 100.0 * TC;
+    if (std::fabs(year) < 1e15) year = std::round(year * 10.0) / 10.0;
+    if (std::isfinite(year)) {
+      write_free(IOS, {"EPOCH", TC, " centuries after 2000.0 is the year", year,
+                       "; give centuries: 0.25 is 2025.0"});
+    } else {
+      write_free(IOS, {"EPOCH", TC, " centuries after 2000.0 is beyond any year; give centuries: 0.25 is 2025.0"});
+    }
+    TC = previous;
+  }
+}
+
 // The source, item, epoch and debug prompts. A conversion error repeats its
 // prompt, except at the debug prompt, which starts over from the source
 // prompt.
 Dialogue ask_body(KestigKept& w, std::int32_t& K) {
-  static const Format epoch{"(' ?* EPOCH desired as centuries after 2000.0')"};
   KestCommon& C = KESTCM;
   for (;;) {
     for (;;) {
@@ -54,8 +84,7 @@ Dialogue ask_body(KestigKept& w, std::int32_t& K) {
       write_free(C.IOS, {"No item", w.IPLAN, ": items are counted from 1"});
       w.IPLAN = previous;
     }
-    if (w.INCODE == 1 && ask(C.IOK, [&] { write_fmt(C.IOS, epoch, {}); }, {C.TC}) == ReadStatus::end_of_file)
-      return Dialogue::quit;
+    if (w.INCODE == 1 && ask_epoch(C.TC) == Dialogue::quit) return Dialogue::quit;
     K = 0;
     write_free(C.IOS, {" ?* Debug print: 0:7 bit encoded See kestig"});
     const ReadStatus s = read_free(C.IOK, {K});

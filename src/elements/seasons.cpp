@@ -28,6 +28,11 @@ const BodySetup& setup_for(const SeasonBody& b, double days, BodySetup& scratch)
   return scratch;
 }
 
+BodySetup setup_at_date(const SeasonBody& b, double days) {
+  BodySetup scratch;
+  return setup_for(b, days, scratch);
+}
+
 }  // namespace
 
 std::string number(double x) {
@@ -41,23 +46,23 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
   ElementOutcome failure;
   auto model = BodyModel::read(tables, entry.request(), &failure);
   if (!model) {
-    error.message = "cannot read " + entry.name + " from " + std::string(failure.file().substr(0, failure.file().find(' '))) +
+    error.message = "cannot read " + quoted_text(entry.name) + " from " + std::string(failure.file().substr(0, failure.file().find(' '))) +
                     ": " + std::string(failure.reason().substr(0, failure.reason().find_last_not_of(' ') + 1)) +
                     " (failure " + std::to_string(failure.IERR) + ", item " + std::to_string(entry.request().item) +
                     ", after " + std::to_string(failure.work.J) + " lines of it)" +
                     (failure.why.empty() ? "" : ": " + failure.why);
     return std::nullopt;
   }
-  SeasonBody b{entry, *model, {}, 1.0, false, 0.0, 0.0, {}, 0.0};
+  SeasonBody b{entry, *model, {}, 1.0, false, 0.0, 0.0, {}, 0.0, false};
   if (epoch_year) {
     b.epoch_tcen = (*epoch_year - 2000.0) / 100.0;
     b.frozen = set_up_body(model->at(*b.epoch_tcen), model->table());
   }
   const ElementSet e0 = model->at(0.0);
-  if (!(e0.ECC < 1.0) || !(e0.ECC >= 0.0) || !(e0.PERIOD > 0.0) || !std::isfinite(e0.PERIOD)) {
-    error.message = entry.name + " has no elliptic orbit (eccentricity " + number(e0.ECC) + "): it has no seasons";
-    return std::nullopt;
-  }
+  error.message = elements_fault(b.frozen ? b.frozen->elements : e0, quoted_text(entry.name));
+  if (error.message.empty() && b.frozen) error.message = elements_fault(e0, quoted_text(entry.name));
+  if (!error.message.empty()) return std::nullopt;
+  b.pole_on_normal = (b.frozen ? *b.frozen : set_up_body(e0, model->table())).frame.pole_on_normal;
   const ReaderWork& w = model->work();
   switch (model->table()) {
     case 3:
@@ -79,14 +84,54 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
   }
   b.mars = entry.table == 1 && entry.name == "Mars";
   if (b.mars) {
-    // Mars year 1 began with the Ls = 0 of 1955 April 11.
+    // Mars year 1 began with the Ls = 0 of 1955 April 11: with this body's
+    // own model, the Ls = 0 nearest that day (an orbit frozen centuries
+    // away passes it months earlier or later).
     std::string ignored;
     const double guess = *parse_date("1955-04-11", ignored);
-    const auto found = find_season_events(b, guess - 30.0, guess + 30.0, {0.0});
-    for (const SeasonEvent& ev : found)
-      if (ev.what == "Ls=0") b.mars_year1 = ev.row.days;
+    const double half = 0.6 * setup_at_date(b, guess).elements.PERIOD;
+    for (const SeasonEvent& ev : find_season_events(b, guess - half, guess + half, {0.0}))
+      if (ev.what == "Ls=0" && (b.mars_year1 == 0.0 || std::fabs(ev.row.days - guess) < std::fabs(b.mars_year1 - guess)))
+        b.mars_year1 = ev.row.days;
   }
   return b;
+}
+
+std::string elements_fault(const ElementSet& e, std::string_view name) {
+  const std::string who(name);
+  const struct {
+    const char* what;
+    double value;
+  } values[] = {{"semi-major axis a", e.SJA},         {"eccentricity e", e.ECC},
+                {"orbital period P", e.PERIOD},       {"inclination", e.CLIN},
+                {"longitude of the node", e.ODE},     {"argument of perihelion", e.ARGP},
+                {"time of perihelion", e.TJP},        {"right ascension of the pole", e.PRA},
+                {"declination of the pole", e.PDEC}};
+  // The eccentricity and the size first: the period follows from them.
+  if (!(e.ECC >= 0.0 && e.ECC < 1.0))
+    return who + " has no elliptic orbit (eccentricity " + number(e.ECC) + "): it has no seasons";
+  if (!(e.SJA >= MIN_SJA && e.SJA <= MAX_SJA))
+    return who + ": the semi-major axis a = " + number(e.SJA) + " AU lies outside 1e-6 to 1e6 AU";
+  for (const auto& v : values)
+    if (!std::isfinite(v.value)) return who + ": the " + v.what + " is not a finite number (" + number(v.value) + ")";
+  if (!(e.PERIOD > 0.0)) return who + ": the orbital period P = " + number(e.PERIOD) + " days is not above 0";
+  // Degrees beyond 180 from the equator: for an exoplanet the declination is
+  // 90 less the obliquity.
+  if (!(std::fabs(e.PDEC) <= PICON))
+    return who + ": the declination of the pole, " + number(e.PDEC * R2D_VALUE) +
+           " degrees (90 less the obliquity for an exoplanet), lies outside -180 to 180";
+  return "";
+}
+
+std::string season_span_fault(const SeasonBody& b, double first, double last) {
+  if (b.frozen || (b.model.table() != 1 && b.model.table() != 2)) return "";
+  // The planets' elements run linearly with time: within the span they lie
+  // between their values at its ends.
+  for (const double days : {first, last}) {
+    const std::string fault = elements_fault(b.model.at(days / DAYS_PER_CENTURY), quoted_text(b.entry.name));
+    if (!fault.empty()) return fault + " at " + iso_date(days).substr(0, 10);
+  }
+  return "";
 }
 
 SeasonRow season_row(const SeasonBody& b, double days) {

@@ -58,10 +58,20 @@ TableSet tables_of(const py::object& tables) {
     dir = KEST_DATADIR;
   }
   if (!has_tables(dir)) {
-    PyErr_SetString(PyExc_FileNotFoundError, ("no element tables in " + dir.string() + " (planelem.tab is missing)").c_str());
+    PyErr_SetString(PyExc_FileNotFoundError, ("no element tables in " + quoted_text(dir.string()) + " (planelem.tab is missing)").c_str());
     throw py::error_already_set();
   }
   return TableSet(dir);
+}
+
+// The bodies of the tables; each table that cannot be read, or is cut
+// short, is said in a RuntimeWarning.
+std::vector<BodyEntry> bodies_of(const TableSet& t) {
+  std::vector<std::string> unread;
+  std::vector<BodyEntry> bodies = list_bodies(t, &unread);
+  for (const std::string& u : unread)
+    if (PyErr_WarnEx(PyExc_RuntimeWarning, u.c_str(), 1) != 0) throw py::error_already_set();
+  return bodies;
 }
 
 py::dict entry_dict(const BodyEntry& b) {
@@ -232,7 +242,7 @@ class PyBody {
  public:
   PyBody(const std::string& name, const py::object& tables, const py::object& epoch_year) {
     const TableSet t = tables_of(tables);
-    const auto bodies = list_bodies(t);
+    const auto bodies = bodies_of(t);
     const BodyMatch m = find_body(bodies, name);
     if (!m.body) throw py::value_error(body_not_found(name, m));
     std::optional<double> epoch;
@@ -581,7 +591,7 @@ PYBIND11_MODULE(kest, m) {
   m.def(
       "bodies", [](const py::object& tables) {
         py::list out;
-        for (const BodyEntry& b : list_bodies(tables_of(tables))) out.append(entry_dict(b));
+        for (const BodyEntry& b : bodies_of(tables_of(tables))) out.append(entry_dict(b));
         return out;
       },
       py::arg("tables") = py::none(),

@@ -57,7 +57,7 @@ fs::path tables_dir(const std::string& option) {
     return fs::is_regular_file(d / "planelem.tab", ec);
   };
   if (!option.empty()) {
-    if (!has_tables(option)) usage("no element tables in " + option + " (planelem.tab is missing)");
+    if (!has_tables(option)) usage("no element tables in " + quoted_text(option) + " (planelem.tab is missing)");
     return option;
   }
   if (has_tables(".")) return ".";
@@ -78,14 +78,19 @@ double date_arg(const std::string& text) {
   return *d;
 }
 
-void warn_far(const SeasonBody& b, double first, double last) {
+// The dates from first to last for a body: refused where its elements give
+// no orbit, and a warning when they lie far from where its elements
+// osculate.
+void check_span(const SeasonBody& b, double first, double last) {
+  const std::string fault = season_span_fault(b, first, last);
+  if (!fault.empty()) usage(fault);
   if (b.osculating_span <= 0.0) return;
   const double far = std::fabs(first - b.osculating_epoch) > std::fabs(last - b.osculating_epoch) ? first : last;
   const double years = std::fabs(far - b.osculating_epoch) / 365.25;
   if (std::fabs(far - b.osculating_epoch) > b.osculating_span) {
     std::cerr << "kest-season: warning: " << iso_date(far).substr(0, 10) << " lies " << std::lround(years)
               << " years from " << std::string_view(iso_date(b.osculating_epoch)).substr(0, 10)
-              << ", where the elements of " << b.entry.name
+              << ", where the elements of " << quoted_text(b.entry.name)
               << " osculate; the numbers are given, but they drift away from it\n";
   }
 }
@@ -302,7 +307,11 @@ int run(int argc, char** argv) {
   }
 
   const TableSet tables(tables_dir(tables_opt));
-  const std::vector<BodyEntry> bodies = list_bodies(tables);
+  std::vector<std::string> unread;
+  const std::vector<BodyEntry> bodies = list_bodies(tables, &unread);
+  // Tables that cannot be read are said once, before anything is looked up
+  // in what is left.
+  for (const std::string& u : unread) std::cerr << "kest-season: warning: " << u << '\n';
   Output out;
   std::string text;
   if (list) {
@@ -344,6 +353,7 @@ int run(int argc, char** argv) {
   SeasonBodyError error;
   const auto body = make_season_body(tables, entry, epoch, error);
   if (!body) usage(error.message);
+  if (body->pole_on_normal) std::cerr << "kest-season: warning: " << quoted_text(body->entry.name) << ": " << POLE_ON_NORMAL_NOTE << '\n';
 
   if (events->parsed()) {
     const double from = date_arg(from_s), to = date_arg(to_s);
@@ -358,7 +368,7 @@ int run(int argc, char** argv) {
     if (!(bound <= MAX_EVENTS))
       usage("the span holds too many events (more than 10^7 with " + std::to_string(ls_values.size()) +
             " season angles); take a shorter span or fewer angles");
-    warn_far(*body, from, to);
+    check_span(*body, from, to);
     // Events go out as they are found, in blocks.
     Writer w(format, body->mars, true);
     w.header(text);
@@ -436,9 +446,9 @@ int run(int argc, char** argv) {
     count = static_cast<std::size_t>(rows);
   }
   if (dates.empty()) {
-    warn_far(*body, first, first + static_cast<double>(count - 1) * step);
+    check_span(*body, first, first + static_cast<double>(count - 1) * step);
   } else {
-    warn_far(*body, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
+    check_span(*body, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
   }
   Writer w(format, body->mars, false);
   w.header(text);

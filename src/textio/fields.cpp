@@ -27,6 +27,15 @@ void append_fixed(std::string& out, double x, int width, int decimals) {
   out.append(text);
 }
 
+std::string shown_text(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u >= 0x7F) c = '?';
+  }
+  return out;
+}
+
 void append_padded(std::string& out, std::string_view text, std::size_t width) {
   out.append(text);
   out.append(text.size() < width ? width - text.size() : 1, ' ');

@@ -52,6 +52,9 @@ std::string pad_text(std::string_view s, std::size_t n);
 // "'...'" with at most 40 characters of it, "..." after a longer one, and
 // any byte that is not printable ASCII shown as '?'.
 std::string quoted_text(std::string_view s);
+// The same text whole and unquoted, each byte that is not printable ASCII
+// shown as '?' (a name from a table in a list of them).
+std::string shown_text(std::string_view s);
 
 // ---- Units --------------------------------------------------------------
 
@@ -126,6 +129,12 @@ void connect_output(int unit, std::unique_ptr<ByteSink> sink);
 bool flush_all();
 // Close every unit and reconnect 5 and 6 to standard input and output.
 void reset_units();
+// The raw text of the line a read took last from an input unit, without its
+// line end ("" before the first read, and for a unit not connected). After
+// a free-format read it is the line that held the end of the answer, so a
+// caller can see what the read passed over (a slash ends a read, and the
+// rest of its line is dropped).
+std::string_view last_line(int unit);
 // True when the last write or flush on the unit failed (disk full, ...).
 bool unit_failed(int unit);
 

@@ -308,6 +308,12 @@ bool flush_all() {
   return ok;
 }
 
+std::string_view last_line(int unit) {
+  auto& t = table();
+  auto it = t.in.find(unit);
+  return it == t.in.end() ? std::string_view() : std::string_view(it->second.line);
+}
+
 bool unit_failed(int unit) {
   auto& t = table();
   auto it = t.out.find(unit);

@@ -168,6 +168,35 @@ TEST(SeasonCommand, MarsYearsAreNumbered) {
   }
   EXPECT_EQ(starts, (std::vector<std::string>{"2021-02-07 MY36", "2022-12-26 MY37", "2024-11-12 MY38",
                                                "2026-09-30 MY39"}));
+  // Frozen at any epoch the command takes, the years are still numbered
+  // (far from 1955 they were all year 0): the year of 2026 is 38 or 39.
+  for (const char* epoch : {"1000", "1300", "2500", "3000"}) {
+    const auto r = season(dir, {"--csv", "--epoch", epoch, "at", "Mars", "2026-01-01"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto f = fields(lines_of(r.out).at(1), ',');
+    EXPECT_TRUE(f.back() == "38" || f.back() == "39") << epoch << ": " << f.back();
+  }
+}
+
+// What kest-season says of tables it cannot read, once each before its
+// answer (a missing minor.tab dropped its bodies without a word, and Ceres
+// then silently came from small.tab).
+TEST(SeasonCommand, TablesThatCannotBeReadAreSaid) {
+  ScratchDir dir;
+  dir.copy_tables();
+  std::filesystem::remove(dir.path() / "minor.tab");
+  dir.write("comet.tab", "no marker here\n");
+  const auto r = season(dir, {"at", "Ceres", "2026-01-01"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "kest-season: warning: minor.tab: No such file or directory; its bodies are left out\n"
+            "kest-season: warning: comet.tab: no C_END line ends its header; its bodies are left out\n");
+  const auto list = season(dir, {"--list"});
+  EXPECT_EQ(list.err, r.err);
+  // Shipped tables are read whole, without a word.
+  ScratchDir whole;
+  whole.copy_tables();
+  EXPECT_EQ(season(whole, {"--list"}).err, "");
 }
 
 TEST(SeasonCommand, ListingAndOutputForms) {
@@ -328,7 +357,18 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
   bad.write("comet.tab", "C_END\n--\n'Open one'\n2020 1 1.5\n10\n20\n30\n1.0\n1.2\n0 90\n1\n");
   std::string minor = "C_END\n--\n'Broken'\n2451545.0\n1.0\n0.1\nten\n";
   for (int i = 0; i < 7; ++i) minor += "1\n";
+  // A minor body 1e300 AU from the Sun (once "no elliptic orbit
+  // (eccentricity 0.09)"), and exoplanets 1e-300 AU from their star and
+  // with an obliquity of 1e308 degrees (once plausible numbers).
+  minor += "--\n'Far away'\n2451545.0\n1e300\n0.09\n1\n1\n1\n1\n0\n90\n0\n1\n";
   bad.write("minor.tab", minor);
+  const std::string exo = "--\n'%s'\n5.49\n50.9\n2450001.51\n%s\n4.23\n0.013\n%s\n58\n101.5\n";
+  const auto exoplanet = [&exo](const char* name, const char* a, const char* obliquity) {
+    std::string item = exo;
+    for (const char* v : {name, a, obliquity}) item.replace(item.find("%s"), 2, v);
+    return item;
+  };
+  bad.write("exoplan.tab", "C_END\n" + exoplanet("Too close", "1e-300", "0") + exoplanet("Tumbling", "0.05", "1e308"));
   const std::string badtables = bad.path().string();
   // Dates files: binary junk, a line of 2 MiB, a directory.
   dir.write("junk.dates", std::string("2026-01-01\n\x01\xff\x7f") + std::string(100, 'x') + "\n");
@@ -354,9 +394,12 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"table", "Mars", "--from", "2026-01-01"}, "needs --from, --to and --step"},
       {{"events", "Mars", "--from", "2026-01-01", "--to", "2025-01-01"}, "lies after"},
       {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", "9x"}, "--ls"},
-      {{"--tables", "/nonexistent-tables", "at", "Mars", "2026-01-01"}, "no element tables in /nonexistent-tables"},
+      {{"--tables", "/nonexistent-tables", "at", "Mars", "2026-01-01"}, "no element tables in '/nonexistent-tables'"},
       {{"--tables", badtables, "at", "Open", "2026-01-01"}, "no elliptic orbit"},
       {{"--tables", badtables, "at", "Broken", "2026-01-01"}, "error reading value"},
+      {{"--tables", badtables, "at", "Far away", "2026-01-01"}, "'Far away': the semi-major axis a = 1e+300 AU lies outside"},
+      {{"--tables", badtables, "at", "Too close", "2026-01-01"}, "'Too close': the semi-major axis a = 1e-300 AU lies outside"},
+      {{"--tables", badtables, "at", "Tumbling", "2026-01-01"}, "'Tumbling': the declination of the pole"},
       {{"--frobnicate"}, "--frobnicate"},
       {{"at", "Mars"}, "DATE"},
       {{"--csv", "--json", "--list"}, "excludes"},
