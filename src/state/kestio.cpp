@@ -151,6 +151,46 @@ bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
   return true;
 }
 
+// Why the answer to the name question (the raw line that held it) does
+// not give the file it names, or "" when the name read is the name typed.
+// Two cuts would otherwise pass unseen: a slash ends a free-format read, so
+// an unquoted path reads as far as its first slash ("/data/x/mars.mat" as
+// a lone slash, which keeps the default; "data/x/mars.mat" as "data"); and
+// FNAME keeps only its first 30 characters. A lone slash, with or without a
+// comment after a blank, and slashes that only end a name ("mars.mat/")
+// cut nothing.
+std::string name_answer_fault(std::string_view line) {
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  std::size_t i = 0;
+  while (i < line.size() && blank(line[i])) ++i;
+  std::string name;      // the name as typed
+  bool slashed = false;  // an unquoted name that a slash would cut short
+  if (i < line.size() && (line[i] == '\'' || line[i] == '"')) {
+    // A quoted name runs to its closing mark; a doubled mark is one mark.
+    const char mark = line[i++];
+    for (; i < line.size(); ++i) {
+      if (line[i] == mark) {
+        if (i + 1 >= line.size() || line[i + 1] != mark) break;
+        ++i;
+      }
+      name += line[i];
+    }
+  } else {
+    const std::size_t start = i;
+    while (i < line.size() && !blank(line[i]) && line[i] != ',') ++i;
+    name = line.substr(start, i - start);
+    while (!name.empty() && name.back() == '/') name.pop_back();
+    slashed = name.find('/') != std::string::npos;
+  }
+  const std::string way_out = " (a lone / keeps KESTCM.mat)";
+  if (name.size() > FixedText<30>::size()) {
+    return "File names hold at most 30 characters: " + quoted_text(name) + " has " + std::to_string(name.size()) +
+           way_out;
+  }
+  if (slashed) return "Unquoted names end at a slash: " + quoted_text(name) + " must be quoted" + way_out;
+  return {};
+}
+
 // Steps 7-10: the ASCII state file.
 void ascii_file(bool restore, FixedText<25>& TITLE) {
   // Each attempt starts again from the default name.
@@ -159,7 +199,13 @@ void ascii_file(bool restore, FixedText<25>& TITLE) {
     FNAME.set("KESTCM.mat");
     write_free(KESTCM.IOS, {" ?* NAME OF ASCII OUTPUT FILE; DEFAULT IS ", FNAME});
   };
-  if (ask(KESTCM.IOK, question, {FNAME}) == ReadStatus::end_of_file) return;
+  // A name the read would cut is refused, and the question comes again.
+  for (;;) {
+    if (ask(KESTCM.IOK, question, {FNAME}) == ReadStatus::end_of_file) return;
+    const std::string fault = name_answer_fault(last_line(KESTCM.IOK));
+    if (fault.empty()) break;
+    write_free(KESTCM.IOS, {fault});
+  }
   const std::string name(FNAME.trimmed());
   if (const std::string why = state_name_fault(name); !why.empty()) {
     report(restore, name.empty() ? "''" : name, why);
