@@ -94,10 +94,17 @@ int kestmn() {
   }
 
   for (;;) {
-    const auto show_menu = [] { write_fmt(KESTCM.IOS, menu, {}); };
-    if (ask(KESTCM.IOK, show_menu, {w.KODE}) == ReadStatus::end_of_file) return finish();
+    write_fmt(KESTCM.IOS, menu, {});
+    const ReadStatus s = read_free(KESTCM.IOK, {w.KODE});
+    if (s == ReadStatus::end_of_file) return finish();
+    // An answer the menu cannot take shows it again; once the screen is
+    // gone it cannot be shown, and the run ends rather than reading an
+    // endless input (`yes | kest | head`) for ever.
+    if (s == ReadStatus::conversion_error || w.KODE > 5) {
+      if (unit_failed(KESTCM.IOS)) return finish();
+      continue;
+    }
     if (w.KODE < 1) return finish();
-    if (w.KODE > 5) continue;
 
     catime(w.BUFFER);
     KESTCM.RUNTIME.set(w.BUFFER.view().substr(1, 20));

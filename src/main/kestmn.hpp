@@ -16,8 +16,11 @@ namespace kest {
 // Returns the exit status at the end of the run (an option code below 1, or
 // the end of keyboard input at a driver prompt): 1 when some work of the run
 // failed (a set-up from the tables, a save or restore that saved or restored
-// nothing, an ephemeris refused for its state, or the print file, which
-// could not be opened or written completely), otherwise 0.
+// nothing, an ephemeris refused for its state, the print file, which
+// could not be opened or written completely, or the screen, which could not
+// be written completely), otherwise 0. Once the screen cannot be written,
+// a menu answer that is not an option ends the run, as the menu cannot be
+// shown again.
 int kestmn();
 
 // Bring the state record, every routine's kept working variables and the

@@ -31,9 +31,10 @@ struct PipeRun {
 // Runs kest in dir with its keyboard and screen on pipes, the way a shell
 // sets up `kest | head` (SIGPIPE at its default). `before` is typed, the
 // screen is read until it shows `until`, then the reader closes its end;
-// `after` is typed and the keyboard closed.
+// `after` is typed, and the keyboard is closed then, or, when it is kept
+// open (an input without end), only once the program has ended.
 PipeRun run_with_screen_closed(const ScratchDir& dir, const std::string& before, const std::string& until,
-                               const std::string& after, int timeout_s = 60) {
+                               const std::string& after, bool keep_keyboard = false, int timeout_s = 60) {
   PipeRun r;
   int in[2], out[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0) return r;
@@ -70,7 +71,7 @@ PipeRun run_with_screen_closed(const ScratchDir& dir, const std::string& before,
   }
   ::close(out[0]);
   type(after);
-  ::close(in[1]);
+  if (!keep_keyboard) ::close(in[1]);
   int status = 0;
   for (;;) {
     if (::waitpid(pid, &status, WNOHANG) == pid) {
@@ -84,6 +85,7 @@ PipeRun run_with_screen_closed(const ScratchDir& dir, const std::string& before,
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+  if (keep_keyboard) ::close(in[1]);
   ::signal(SIGPIPE, old_pipe);
   r.err = dir.read(".stderr");
   return r;
@@ -140,6 +142,26 @@ TEST(ClosedScreen, PrintFileKeepsTheTableAndTheRunEndsWithStatus1) {
     EXPECT_NE(prt.find(" N2=3000 DJUL="), std::string::npos);
     EXPECT_EQ(data, r.table_lines);
     EXPECT_EQ(lines.back().substr(0, 10), " 2008 MAR ") << lines.back();
+  }
+}
+
+// With the screen gone, answers the menu cannot take (an endless `yes`)
+// end the run instead of showing the menu to no one for ever; the keyboard
+// stays open, so only the program can end the run.
+TEST(ClosedScreen, EndlessWrongAnswersEndTheRun) {
+  for (const char* answer : {"y\n", "7\n"}) {
+    SCOPED_TRACE(answer);
+    ScratchDir dir;
+    dir.copy_tables();
+    std::string endless;
+    for (int i = 0; i < 20; ++i) endless += answer;
+    const PipeRun run = run_with_screen_closed(dir, "p\n4\n", " 5 = test computation and print of rotation matrices\n",
+                                               endless, true, 20);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find("kest: standard output (the screen) could not be written completely\n"), std::string::npos)
+        << run.err;
+    // The listing asked for before the screen went is in the print file.
+    EXPECT_NE(dir.read("kest.prt").find("   KESTCM 31:41"), std::string::npos);
   }
 }
 
