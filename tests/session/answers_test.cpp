@@ -45,7 +45,6 @@ TEST(EpochPrompt, YearsAreRefusedAndAskedAgain) {
       {"the limit itself, negative", "-1000\n-0.5\n", 2,
        " EPOCH -1000.0 centuries after 2000.0 is the year -98000.0; give centuries: 0.25 is 2025.0\n", "-0.500000",
        0},
-      {"two years, then centuries", "1999 /\n2100.0\n1\n", 3, " EPOCH 1999.0 centuries", "1.000000", 0},
       {"just below the limit: taken, however far", "999.5\n", 1, "", "999.500000", 0},
       {"beyond any year", "1e307\n0\n", 2,
        " EPOCH 1e+307 centuries after 2000.0 is beyond any year; give centuries: 0.25 is 2025.0\n", "0.000000", 0},
@@ -144,23 +143,6 @@ TEST(FileNamePrompt, NamesTheReadWouldCutAreRefused) {
       EXPECT_NE(run.prt.find(" ASCII RECORD  TO  FILE =" + r.written), std::string::npos) << run.prt;
     }
   }
-}
-
-// The same question serves a restore: an unquoted path is refused there
-// too (it used to restore KESTCM.mat), and the state comes from the file it
-// names once quoted.
-TEST(FileNamePrompt, RestoreFromAPath) {
-  ScratchDir dir;
-  dir.copy_tables();
-  fs::create_directory(dir.path() / "sub");
-  ASSERT_EQ(run_kest(dir, "p\n1\n1\n4\n0\n0\n/\n2\n2\n2\n'sub/mars.mat'\n0\n").status, 0);
-  // A text state for a different body at the default name.
-  ASSERT_EQ(run_kest(dir, "p\n1\n1\n3\n0\n0\n/\n2\n2\n2\n/\n0\n").status, 0);
-  const auto run = run_kest(dir, "p\n2\n1\n2\n/sub/mars.mat\n'sub/mars.mat'\n4\n0\n");
-  EXPECT_EQ(run.status, 0) << run.out;
-  EXPECT_NE(run.out.find(" Unquoted names end at a slash: '/sub/mars.mat' must be quoted"), std::string::npos);
-  EXPECT_NE(run.prt.find(" ASCII RECORD FROM FILE =sub/mars.mat"), std::string::npos) << run.prt;
-  EXPECT_NE(run.prt.find("Object = Mars:Mars "), std::string::npos) << run.prt;
 }
 
 }  // namespace
