@@ -53,6 +53,20 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
                     (failure.why.empty() ? "" : ": " + failure.why);
     return std::nullopt;
   }
+  const ReaderWork& w = model->work();
+  if (model->table() == 1 || model->table() == 2) {
+    // A planet's second line holds the rates of its elements per century;
+    // a "rate" of the semi-major axis of a tenth of it or more is the next
+    // planet's line read as rates: the rates line is missing.
+    const double a = w.PLANET0[0], da = w.PRATES[0];
+    if (!(std::fabs(da) < 0.1 * std::fabs(a))) {
+      error.message = FNAME[1].substr(0, FNAME[1].find(' '));
+      error.message += ", line " + std::to_string(w.ISKIP + 2) + " after C_END: the rates line of planet " +
+                       std::to_string(std::max(entry.request().item, 1)) + " is missing (its rate of a, " +
+                       number(da) + " AU per century, is a semi-major axis); the table is damaged";
+      return std::nullopt;
+    }
+  }
   SeasonBody b{entry, *model, {}, 1.0, false, 0.0, 0.0, {}, 0.0, false};
   if (epoch_year) {
     b.epoch_tcen = (*epoch_year - 2000.0) / 100.0;
@@ -63,7 +77,6 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
   if (error.message.empty() && b.frozen) error.message = elements_fault(e0, quoted_text(entry.name));
   if (!error.message.empty()) return std::nullopt;
   b.pole_on_normal = (b.frozen ? *b.frozen : set_up_body(e0, model->table())).frame.pole_on_normal;
-  const ReaderWork& w = model->work();
   switch (model->table()) {
     case 3:
     case 4:
@@ -129,7 +142,7 @@ std::string season_span_fault(const SeasonBody& b, double first, double last) {
   // between their values at its ends.
   for (const double days : {first, last}) {
     const std::string fault = elements_fault(b.model.at(days / DAYS_PER_CENTURY), quoted_text(b.entry.name));
-    if (!fault.empty()) return fault + " at " + iso_date(days).substr(0, 10);
+    if (!fault.empty()) return "at " + iso_date(days).substr(0, 10) + ", " + fault;
   }
   return "";
 }

@@ -255,7 +255,17 @@ class PyBody {
     auto b = make_season_body(t, *m.body, epoch, error);
     if (!b) throw py::value_error(error.message);
     body_ = std::move(*b);
+    if (body_.pole_on_normal) {
+      const std::string note = quoted_text(body_.entry.name) + ": " + std::string(POLE_ON_NORMAL_NOTE);
+      if (PyErr_WarnEx(PyExc_RuntimeWarning, note.c_str(), 1) != 0) throw py::error_already_set();
+    }
     at_ = body_.frozen ? *body_.frozen : set_up_body(body_.model.at(0.0), body_.model.table());
+  }
+
+  // Refuses dates where the body's elements give no orbit.
+  void span_checked(double first, double last) const {
+    const std::string fault = season_span_fault(body_, first, last);
+    if (!fault.empty()) throw py::value_error(fault);
   }
 
   std::string name() const { return body_.entry.name; }
@@ -274,6 +284,13 @@ class PyBody {
   py::dict seasons(const py::object& dates) const {
     const std::vector<double> days = dates_of(dates);
     const auto n = static_cast<py::ssize_t>(days.size());
+    {
+      // The elements over the dates asked for.
+      double lo = HUGE_VAL, hi = -HUGE_VAL;
+      for (double t : days)
+        if (std::isfinite(t)) lo = std::min(lo, t), hi = std::max(hi, t);
+      if (lo <= hi) span_checked(lo, hi);
+    }
     py::array_t<double> d(n), ls(n), sdec(n), dist(n), nu(n), flux(n);
     py::array_t<std::int32_t> my(n);
     {
@@ -324,6 +341,7 @@ class PyBody {
     if (from > to) throw py::value_error("the start lies after the end");
     for (double x : ls)
       if (!std::isfinite(x)) throw py::value_error("season angles must be finite");
+    span_checked(from, to);
     if (!(season_event_bound(body_, from, to, ls.size()) <= MAX_EVENTS))
       throw py::value_error("the span holds too many events (more than 2 000 000 with " + std::to_string(ls.size()) +
                             " season angles); take a shorter span or fewer angles");

@@ -114,6 +114,12 @@ bool holds_text(std::string_view first_bytes) {
   for (std::size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
+      // Past the version and its blank, zero bytes are a run stamp never set
+      // (a save before any option stamped the run).
+      if (c == 0 && i >= TEXT_LEAD_BYTES) {
+        ++i;
+        continue;
+      }
       if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f') return false;
       if (c == 0x7F) return false;
       ++i;

@@ -112,12 +112,15 @@ std::string utf8_text(std::string_view bytes);
 // shorter file) are text: printable ASCII, tab, line end, carriage return,
 // form feed and well-formed UTF-8 characters (one cut off by the end of the
 // TEXT_PROBE_BYTES counts, one cut off by the end of a shorter file does
-// not). Columns 1-60 of every text record's header line are printable (the
-// zero bytes of an unset title start at column 61); a binary record starts
-// with PLANUM, whose integral value has zero bytes, and its other doubles
-// are no text either. So a non-empty file whose first bytes are text holds
-// text records (or notes), any other non-empty file holds binary records.
+// not), and past the first TEXT_LEAD_BYTES (the version and its blank) zero
+// bytes too. Columns 1-60 of every text record's header line are printable,
+// but for a run stamp that no option has set (20 zero bytes; those of an
+// unset title start at column 61); a binary record starts with PLANUM, whose
+// integral value has zero bytes among its first, and its other doubles are
+// no text either. So a non-empty file whose first bytes are text holds text
+// records (or notes), any other non-empty file holds binary records.
 inline constexpr std::size_t TEXT_PROBE_BYTES = 60;
+inline constexpr std::size_t TEXT_LEAD_BYTES = 15;
 bool holds_text(std::string_view first_bytes);
 
 // A state handed over by another program for saving (positions 1-30); the

@@ -110,3 +110,26 @@ def test_seasons_without_worker_threads(mars):
 def test_values_that_are_not_what_they_seem(mars, call, error):
     with pytest.raises(error):
         call(mars)
+
+
+# Bodies the model cannot hold are refused naming the value, and what the
+# model lacks is warned of, in the command's words.
+def test_model_limits_and_warnings(tmp_path):
+    for name in os.listdir(DATA):
+        if name.endswith(".tab"):
+            with open(os.path.join(DATA, name)) as f:
+                (tmp_path / name).write_text(f.read())
+    planets = (tmp_path / "planelem.tab").read_text()
+    start = planets.index("\nrates", planets.index("\nMercury"))
+    (tmp_path / "planelem.tab").write_text(planets[:start] + planets[planets.index("\n", start + 1):])
+    (tmp_path / "minor.tab").write_text(
+        "C_END\n--\n'Far away'\n2451545.0\n1e300\n0.09\n1\n1\n1\n1\n0\n90\n0\n1\n"
+        "--\n'Flat one'\n2451545.0\n2.5\n0.1\n0\n0\n0\n0\n270\n66.5607089\n0\n0.5\n")
+    with pytest.warns(RuntimeWarning, match="planelem.tab: it ends inside item 9"):
+        with pytest.raises(ValueError, match="the rates line of planet 1 is missing"):
+            kest.Body("Mercury", tables=str(tmp_path))
+    with pytest.warns(RuntimeWarning):
+        with pytest.raises(ValueError, match="semi-major axis a = 1e\\+300 AU"):
+            kest.Body("Far away", tables=str(tmp_path))
+    with pytest.warns(RuntimeWarning, match="the pole lies along the orbit normal"):
+        kest.Body("Flat one", tables=str(tmp_path))

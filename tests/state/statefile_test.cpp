@@ -97,6 +97,11 @@ TEST(StateFiles, WhatCountsAsText) {
       {"x\xC3" "x", false},                                  // a lead byte without its follower
       {"\xC0\xAF", false},                                   // an overlong form
       {"tab\tcr\r\nff\f", true},
+      // A save before any option stamped the run: its stamp is zero bytes
+      // (a text restore once refused the record as binary).
+      {"KEST:2014jun10 " + std::string(20, '\0') + " IPLAN,TC= 104.0 0.00000 x", true},
+      {std::string("KEST\0x", 6), false},
+      {std::string(8, '\0') + "binary", false},
   };
   for (const Row& r : rows) EXPECT_EQ(holds_text(r.bytes), r.text) << "row " << &r - rows.data();
 }
