@@ -327,8 +327,8 @@ int run(int argc, char** argv) {
                 ", \"table\": " + json_text(file) + ", \"item\": " + std::to_string(b.item) +
                 ", \"planet\": " + (b.planet.empty() ? std::string("null") : json_text(b.planet)) + '}';
       } else if (format == OutputFormat::csv) {
-        text += '"' + b.name + "\"," + std::string(b.kind()) + ',' + file + ',' + std::to_string(b.item) + ",\"" +
-                b.planet + "\"\r\n";
+        text += csv_text(b.name) + ',' + std::string(b.kind()) + ',' + file + ',' + std::to_string(b.item) + ',' +
+                csv_text(b.planet) + "\r\n";
       } else {
         std::string line = b.name;
         line.resize(std::max<std::size_t>(line.size() + 1, 28), ' ');

@@ -34,6 +34,15 @@ std::string json_text(std::string_view s) {
   return out + '"';
 }
 
+std::string csv_text(std::string_view s) {
+  std::string out = "\"";
+  for (const char c : s) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + '"';
+}
+
 Writer::Writer(OutputFormat format, bool mars, bool events) : format_(format), mars_(mars), events_(events) {}
 
 void Writer::header(std::string& out) const {

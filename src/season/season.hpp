@@ -27,6 +27,9 @@ std::string json_number(double x);
 // escaped, and any byte beyond ASCII shown as '?'.
 std::string json_text(std::string_view s);
 
+// A text as a CSV field: quoted, with each quote doubled.
+std::string csv_text(std::string_view s);
+
 // Lays out rows or events in text; the caller writes the text out.
 class Writer {
  public:

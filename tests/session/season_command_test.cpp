@@ -335,6 +335,7 @@ TEST(SeasonCommand, JsonIsJson) {
   EXPECT_EQ(json_number(-HUGE_VAL), "null");
   EXPECT_EQ(json_number(274.5), "274.5");
   EXPECT_EQ(json_text("a\"b\\c\x01\xe9"), "\"a\\\"b\\\\c\\u0001?\"");
+  EXPECT_EQ(kest::season::csv_text("say \"hi\""), "\"say \"\"hi\"\"\"");
   ScratchDir dir;
   dir.copy_tables();
   const auto r = season(dir, {"--json", "--list"});
