@@ -193,6 +193,11 @@ TEST(SeasonCommand, TablesThatCannotBeReadAreSaid) {
             "kest-season: warning: comet.tab: no C_END line ends its header; its bodies are left out\n");
   const auto list = season(dir, {"--list"});
   EXPECT_EQ(list.err, r.err);
+  // An empty planet table once turned Mars into "did you mean 1 Ceres".
+  dir.write("planelem.tab", "");
+  const auto mars = season(dir, {"at", "Mars", "2026-01-01"});
+  EXPECT_EQ(mars.status, 2);
+  EXPECT_EQ(lines_of(mars.err).at(0), "kest-season: warning: planelem.tab: no C_END line ends its header; its bodies are left out");
   // Shipped tables are read whole, without a word.
   ScratchDir whole;
   whole.copy_tables();
@@ -369,6 +374,9 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
   // (eccentricity 0.09)"), and exoplanets 1e-300 AU from their star and
   // with an obliquity of 1e308 degrees (once plausible numbers).
   minor += "--\n'Far away'\n2451545.0\n1e300\n0.09\n1\n1\n1\n1\n0\n90\n0\n1\n";
+  // A name holding a terminal escape sequence, which reached the screen.
+  minor += "--\n'Odd\x1b[2Jone'\n2451545.0\n2.5\n0.09\n1\n1\n1\n1\n0\n90\n0\n1\n";
+  minor += "--\n'Odd two'\n2451545.0\n2.5\n0.09\n1\n1\n1\n1\n0\n90\n0\n1\n";
   bad.write("minor.tab", minor);
   const std::string exo = "--\n'%s'\n5.49\n50.9\n2450001.51\n%s\n4.23\n0.013\n%s\n58\n101.5\n";
   const auto exoplanet = [&exo](const char* name, const char* a, const char* obliquity) {
@@ -421,6 +429,7 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"--tables", badtables, "table", "Mars", "--from", "2900-01-01", "--to", "2990-01-01", "--step", "1y"},
        "at 2989-01-01, 'Mars' has no elliptic orbit (eccentricity -0.0055041"},
       {{"--tables", badtables, "events", "Mars", "--from", "2026-01-01", "--to", "2999-01-01"}, "at 2999-01-01, 'Mars' has no"},
+      {{"--tables", badtables, "at", "Odd", "2026-01-01"}, "did you mean Odd?[2Jone (minor body), Odd two"},
       {{"--tables", badtables, "at", "Far away", "2026-01-01"}, "'Far away': the semi-major axis a = 1e+300 AU lies outside"},
       {{"--tables", badtables, "at", "Too close", "2026-01-01"}, "'Too close': the semi-major axis a = 1e-300 AU lies outside"},
       {{"--tables", badtables, "at", "Tumbling", "2026-01-01"}, "'Tumbling': the declination of the pole"},
