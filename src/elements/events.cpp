@@ -16,7 +16,6 @@ namespace kest {
 
 namespace {
 
-constexpr double DAYS_PER_CENTURY = 36525.0;
 constexpr double TOLERANCE = 1e-7;  // days (0.009 s)
 constexpr int MAX_STEPS = 40;
 
@@ -25,11 +24,6 @@ double wrap180(double a) {
   if (a > 180.0) a -= 360.0;
   if (a <= -180.0) a += 360.0;
   return a;
-}
-
-BodySetup setup_at(const SeasonBody& b, double days) {
-  if (b.frozen) return *b.frozen;
-  return set_up_body(b.model.at(days / DAYS_PER_CENTURY), b.model.table());
 }
 
 // The instant near t when Ls passes L.
@@ -68,7 +62,7 @@ std::string ls_name(double L) { return "Ls=" + number(L); }
 }  // namespace
 
 double season_event_bound(const SeasonBody& b, double from, double to, std::size_t angles) {
-  const double period = setup_at(b, from).elements.PERIOD;
+  const double period = season_setup(b, from).elements.PERIOD;
   if (!(period > 0.0) || !std::isfinite(period) || !std::isfinite(from) || !std::isfinite(to)) return HUGE_VAL;
   if (to < from) return 0.0;
   return ((to - from) / period + 3.0) * (static_cast<double>(angles) + 2.0);
@@ -81,7 +75,7 @@ bool for_each_season_event(const SeasonBody& b, double from, double to, const st
     std::string what;
     double ls_target;  // for a season; NaN for an apsis
   };
-  const double period = setup_at(b, from).elements.PERIOD;
+  const double period = season_setup(b, from).elements.PERIOD;
   if (!(period > 0.0) || !std::isfinite(period) || !(from <= to) || !std::isfinite(to - from)) return true;
   // One orbit after another, from one before the span to one after it. The
   // guesses of orbit k lie within half an orbit of its start tau, and Newton's
@@ -106,7 +100,7 @@ bool for_each_season_event(const SeasonBody& b, double from, double to, const st
       if (b.mars && f.ls_target == 0.0 && b.mars_year1 != 0.0) {
         // The year that begins here.
         e.row.mars_year = static_cast<std::int32_t>(
-            1 + std::lround((f.t - b.mars_year1) / setup_at(b, f.t).elements.PERIOD));
+            1 + std::lround((f.t - b.mars_year1) / season_setup(b, f.t).elements.PERIOD));
       }
       if (!emit(e)) return false;
       recent.push_back(std::move(e));
@@ -126,7 +120,7 @@ bool for_each_season_event(const SeasonBody& b, double from, double to, const st
   const auto last_orbit = static_cast<std::int64_t>(orbits);
   for (std::int64_t k = -1; k <= last_orbit; ++k) {
     const double tau = from + static_cast<double>(k) * period;
-    const BodySetup s = setup_at(b, tau);
+    const BodySetup s = season_setup(b, tau);
     const double p = s.elements.PERIOD;
     const auto near_tau = [&](double g) { return g + std::round((tau - g) / p) * p; };
     for (double L : ls_values) {

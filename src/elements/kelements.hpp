@@ -308,6 +308,10 @@ inline constexpr std::string_view POLE_ON_NORMAL_NOTE =
     "the pole lies along the orbit normal: the equinox is undefined, and the perihelion direction is taken as the "
     "body's x axis";
 
+// The set-up of a body at a date: its frozen one, or its elements at that
+// date (days from J2000.0).
+BodySetup season_setup(const SeasonBody& body, double days);
+
 // Elements a season geometry can use: every value finite, an eccentricity
 // in [0, 1), a semi-major axis from MIN_SJA to MAX_SJA AU, a period above 0
 // and a pole declination within 180 degrees. "" when they are, else what is

@@ -28,12 +28,12 @@ const BodySetup& setup_for(const SeasonBody& b, double days, BodySetup& scratch)
   return scratch;
 }
 
-BodySetup setup_at_date(const SeasonBody& b, double days) {
+}  // namespace
+
+BodySetup season_setup(const SeasonBody& b, double days) {
   BodySetup scratch;
   return setup_for(b, days, scratch);
 }
-
-}  // namespace
 
 std::string number(double x) {
   std::string s;
@@ -102,7 +102,7 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
     // away passes it months earlier or later).
     std::string ignored;
     const double guess = *parse_date("1955-04-11", ignored);
-    const double half = 0.6 * setup_at_date(b, guess).elements.PERIOD;
+    const double half = 0.6 * season_setup(b, guess).elements.PERIOD;
     for (const SeasonEvent& ev : find_season_events(b, guess - half, guess + half, {0.0}))
       if (ev.what == "Ls=0" && (b.mars_year1 == 0.0 || std::fabs(ev.row.days - guess) < std::fabs(b.mars_year1 - guess)))
         b.mars_year1 = ev.row.days;
@@ -115,8 +115,7 @@ std::string elements_fault(const ElementSet& e, std::string_view name) {
   const struct {
     const char* what;
     double value;
-  } values[] = {{"semi-major axis a", e.SJA},         {"eccentricity e", e.ECC},
-                {"orbital period P", e.PERIOD},       {"inclination", e.CLIN},
+  } values[] = {{"orbital period P", e.PERIOD},       {"inclination", e.CLIN},
                 {"longitude of the node", e.ODE},     {"argument of perihelion", e.ARGP},
                 {"time of perihelion", e.TJP},        {"right ascension of the pole", e.PRA},
                 {"declination of the pole", e.PDEC}};

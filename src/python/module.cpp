@@ -94,7 +94,7 @@ std::vector<double> datetime_days(const py::array& arr) {
   const std::int64_t* y = years.data();
   for (py::ssize_t i = 0; i < years.size(); ++i) {
     // Years counted from 1970; the span is -4712 to 9999.
-    if (y[i] != nat && (y[i] < -4712 - 1970 || y[i] > 9999 - 1970))
+    if (y[i] != nat && (y[i] < FIRST_YEAR - 1970 || y[i] > LAST_YEAR - 1970))
       throw py::value_error(date_span_message(py::str(arr.attr("reshape")(-1)[py::int_(i)]).cast<std::string>()));
   }
   const auto us = arr.attr("astype")("datetime64[us]").attr("astype")("int64").cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
@@ -112,12 +112,18 @@ double days_in_span(double d) {
   return d;
 }
 
-// A real number from Python: an int, a float or a numpy number, not a bool
-// (True is no number of days or degrees).
-double python_number(const py::handle& h, const char* what) {
+// Whether a Python object is a real number: an int, a float or a numpy
+// number, not a bool (True is no number of days or degrees) or a complex.
+bool is_real_number(const py::handle& h) {
   const py::module_ np = py::module_::import("numpy");
-  if (py::isinstance<py::bool_>(h) || py::isinstance(h, np.attr("bool_")) || py::isinstance(h, np.attr("complexfloating")) ||
-      !(py::isinstance<py::float_>(h) || py::isinstance<py::int_>(h) || py::isinstance(h, np.attr("number"))))
+  if (py::isinstance<py::bool_>(h) || py::isinstance(h, np.attr("bool_")) || py::isinstance(h, np.attr("complexfloating")))
+    return false;
+  return py::isinstance<py::float_>(h) || py::isinstance<py::int_>(h) || py::isinstance(h, np.attr("number"));
+}
+
+// A real number from Python (is_real_number), else TypeError.
+double python_number(const py::handle& h, const char* what) {
+  if (!is_real_number(h))
     throw py::type_error(std::string(what) + " must be a number, not " +
                          py::str(py::type::of(h).attr("__name__")).cast<std::string>());
   return h.cast<double>();
@@ -137,9 +143,8 @@ double date_of(const py::handle& h) {
   double d = 0.0;
   if (py::isinstance(h, np.attr("datetime64"))) {
     d = datetime_days(np.attr("asarray")(h))[0];
-  } else if (!py::isinstance<py::bool_>(h) &&
-             (py::isinstance<py::float_>(h) || py::isinstance<py::int_>(h) || py::isinstance(h, np.attr("number")))) {
-    d = days_in_span(python_number(h, "a date"));
+  } else if (is_real_number(h)) {
+    d = days_in_span(h.cast<double>());
   } else {
     throw py::type_error("a date is days from J2000.0 (a number), a text such as '2026-12-09', or a numpy datetime64");
   }
@@ -337,7 +342,6 @@ class PyBody {
     std::vector<double> ls;
     for (const py::handle a : py::iter(angles)) ls.push_back(python_number(a, "a season angle"));
     const double from = date_of(start), to = date_of(end);
-    if (!std::isfinite(from) || !std::isfinite(to)) throw py::value_error("the span must have finite dates");
     if (from > to) throw py::value_error("the start lies after the end");
     for (double x : ls)
       if (!std::isfinite(x)) throw py::value_error("season angles must be finite");
@@ -372,7 +376,7 @@ class PyBody {
   py::dict date_of_ls(const py::object& angle, const py::object& after) const {
     const double ls = python_number(angle, "Ls");
     const double from = date_of(after);
-    if (!std::isfinite(ls) || !std::isfinite(from)) throw py::value_error("Ls and the date must be finite");
+    if (!std::isfinite(ls)) throw py::value_error("Ls and the date must be finite");
     const double L = std::fmod(std::fmod(ls, 360.0) + 360.0, 360.0);
     const double period = body_.model.at(from / 36525.0).PERIOD;
     std::vector<SeasonEvent> found;

@@ -38,8 +38,6 @@ bool seconds_field(std::string_view s, double& v) {
   return parse_decimal(s, v);
 }
 
-bool real_number(std::string_view s, double& v) { return parse_decimal(s, v); }
-
 // kest's calendar numbers years without a year zero.
 std::int32_t kest_year(std::int32_t astronomical) { return astronomical <= 0 ? astronomical - 1 : astronomical; }
 std::int32_t astronomical_year(std::int32_t kest) { return kest < 0 ? kest + 1 : kest; }
@@ -97,7 +95,31 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
 }
 
 // A date in any of the forms, in or out of the span of dates.
-std::optional<double> parse_any_date(std::string_view text, std::string& error);
+std::optional<double> parse_any_date(std::string_view text, std::string& error) {
+  double v = 0.0;
+  if (text.rfind("JD", 0) == 0) {
+    if (!parse_decimal(text.substr(2), v)) {
+      error = "date " + quoted_text(text) + ": not a Julian date; " + kForms;
+      return std::nullopt;
+    }
+    return v - JD_J2000;
+  }
+  if (text.rfind("J2000", 0) == 0) {
+    const std::string_view rest = text.substr(5);
+    if (rest.empty()) return 0.0;
+    if ((rest.front() != '+' && rest.front() != '-') || !parse_decimal(rest.substr(1), v) || rest[1] == '-' ||
+        rest[1] == '+') {
+      error = "date " + quoted_text(text) + ": not a count of days from J2000.0; " + kForms;
+      return std::nullopt;
+    }
+    return rest.front() == '-' ? -v : v;
+  }
+  if (parse_decimal(text, v)) {
+    error = "date " + quoted_text(text) + ": a bare number could be a Julian date or days from J2000.0; " + kForms;
+    return std::nullopt;
+  }
+  return parse_iso(text, error);
+}
 
 }  // namespace
 
@@ -113,36 +135,6 @@ std::optional<double> parse_date(std::string_view text, std::string& error) {
   }
   return d;
 }
-
-namespace {
-
-std::optional<double> parse_any_date(std::string_view text, std::string& error) {
-  double v = 0.0;
-  if (text.rfind("JD", 0) == 0) {
-    if (!real_number(text.substr(2), v)) {
-      error = "date " + quoted_text(text) + ": not a Julian date; " + kForms;
-      return std::nullopt;
-    }
-    return v - JD_J2000;
-  }
-  if (text.rfind("J2000", 0) == 0) {
-    const std::string_view rest = text.substr(5);
-    if (rest.empty()) return 0.0;
-    if ((rest.front() != '+' && rest.front() != '-') || !real_number(rest.substr(1), v) || rest[1] == '-' ||
-        rest[1] == '+') {
-      error = "date " + quoted_text(text) + ": not a count of days from J2000.0; " + kForms;
-      return std::nullopt;
-    }
-    return rest.front() == '-' ? -v : v;
-  }
-  if (real_number(text, v)) {
-    error = "date " + quoted_text(text) + ": a bare number could be a Julian date or days from J2000.0; " + kForms;
-    return std::nullopt;
-  }
-  return parse_iso(text, error);
-}
-
-}  // namespace
 
 std::string epoch_year_fault(double year, std::string_view shown) {
   if (year >= FIRST_EPOCH_YEAR && year <= LAST_EPOCH_YEAR) return "";
@@ -190,7 +182,7 @@ std::optional<double> parse_step(std::string_view text, std::string& error) {
     }
   }
   double v = 0.0;
-  if (!real_number(num, v)) {
+  if (!parse_decimal(num, v)) {
     error = "step " + quoted_text(text) + ": write a number of days, or one with a unit: 10d, 6h, 30m, 45s, 1y";
     return std::nullopt;
   }
