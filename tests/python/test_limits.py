@@ -89,10 +89,11 @@ def test_seasons_without_worker_threads(mars):
     days = np.linspace(-5000.0, 5000.0, 40000)
     p = run_python(
         "import kest, os, resource, sys, numpy as np\n"
+        "body = kest.Body('mars', tables=os.environ['KEST_DATA'])\n"
         "if os.getuid() == 0:\n"
         "    os.setgid(65534); os.setuid(65534)\n"
         "resource.setrlimit(resource.RLIMIT_NPROC, (0, 0))\n"
-        "s = kest.Body('mars', tables=os.environ['KEST_DATA']).seasons(np.linspace(-5000.0, 5000.0, 40000))\n"
+        "s = body.seasons(np.linspace(-5000.0, 5000.0, 40000))\n"
         "sys.stdout.write(s['ls'].tobytes().hex())\n")
     out, _ = p.communicate(timeout=60)
     assert p.returncode == 0
