@@ -153,6 +153,14 @@ std::string_view BodyEntry::kind() const {
   }
 }
 
+std::string BodyEntry::orbit() const {
+  const std::string& mover = planet.empty() ? name : planet;
+  if (table == 1 && name != "EM-Bary") return "";
+  if (table != 1 && table != 2) return "";
+  if (mover == "EM-Bary") return "the Earth-Moon barycentre's orbit";
+  return mover + "'s orbit";
+}
+
 ElementRequest BodyEntry::request(double TCEN) const {
   ElementRequest rq;
   rq.TCEN = TCEN;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -27,6 +28,7 @@
 
 #include "math/kmath.hpp"
 #include "orbit/korbit.hpp"
+#include "rotation/krotation.hpp"
 #include "textio/textio.hpp"
 
 namespace kest {
@@ -63,23 +65,26 @@ inline constexpr double OBLMIN = static_cast<double>(0.1f);
 
 // ---- Where the tables come from ---------------------------------------------
 
-// The six tables: files in a directory (the working directory by default),
-// any of them replaced by a text given in memory.
+// The code of the rotation table (rotation.tab) beside the six.
+inline constexpr std::int32_t ROTATION_TABLE = 7;
+
+// The six tables and the rotation table: files in a directory (the working
+// directory by default), any of them replaced by a text given in memory.
 class TableSet {
  public:
   TableSet() = default;
   explicit TableSet(std::filesystem::path dir) : dir_(std::move(dir)) {}
-  // Table `code` (1..6) is this text instead of its file.
+  // Table `code` (1..6, or ROTATION_TABLE) is this text instead of its file.
   void set_text(std::int32_t code, std::string text);
   // The lines of table `code`, or nullptr with the system's reason in *why
-  // (a code outside 1..6 names no table).
+  // (a code outside 1..7 names no table).
   std::unique_ptr<LineSource> open(std::int32_t code, std::string* why = nullptr) const;
   // The path of table `code`'s file.
   std::filesystem::path path(std::int32_t code) const;
 
  private:
   std::filesystem::path dir_;
-  std::array<std::shared_ptr<const std::string>, 7> text_{};
+  std::array<std::shared_ptr<const std::string>, 8> text_{};
 };
 
 // ---- Element table reader (core) --------------------------------------------
@@ -209,6 +214,10 @@ struct BodyEntry {
   std::int32_t planet_item = 0;   // for a satellite, its planet's item number
   // "planet", "satellite", "minor body", "small body", "comet", "exoplanet"
   std::string_view kind() const;
+  // The orbit the body moves on when it is not its own: "Jupiter's orbit"
+  // for a satellite, "the Earth-Moon barycentre's orbit" for EM-Bary and
+  // its satellites; "" for a body on its own orbit.
+  std::string orbit() const;
   // The read that sets this body up: a satellite through its planet's item
   // with its own name, any other body by its table and item.
   ElementRequest request(double TCEN = 0.0) const;
@@ -300,6 +309,20 @@ struct SeasonBody {
   std::optional<BodySetup> frozen;   // the set-up at the frozen epoch
   double mars_year1 = 0.0;           // Mars: the start of Mars year 1 (Ls = 0 near 1955 April 11)
   bool pole_on_normal = false;       // the pole lies along the orbit normal (at the epoch, or J2000.0)
+  // How the body turns: for a planet or satellite evaluated at each date,
+  // its model in the rotation table, which gives the pole of each date too
+  // (pole_from_spin); frozen, the spin-axis line's pole and its linear prime
+  // meridian; any other body, its fixed pole and a meridian assumed at W = 0
+  // at J2000.0, turning once in the rotation period (NaN when it has none).
+  RotationModel spin;
+  bool pole_from_spin = false;
+  // The years the planet table's elements are fitted for (planets and
+  // satellites; NaN when the table states none).
+  double first_year = std::nan("");
+  double last_year = std::nan("");
+  // What is said once of the body's model whatever the dates: the
+  // barycentre standing for the Earth, an assumed spin, a meridian assumed.
+  std::vector<std::string> notes;
 };
 
 // What the faces say, once, of a body whose pole lies along its orbit
@@ -339,6 +362,7 @@ struct SeasonRow {
   double distance = 0.0;      // AU
   double ls = 0.0;            // degrees
   double sdec = 0.0;          // subsolar latitude, degrees, planetocentric
+  double slon = 0.0;          // subsolar east longitude, degrees, planetocentric, [0, 360)
   double true_anomaly = 0.0;  // degrees, [0, 360)
   double flux = 0.0;          // W/m^2
   std::int32_t mars_year = 0; // 0 unless the body is Mars
@@ -346,6 +370,14 @@ struct SeasonRow {
 
 // The seasons of a body at a date.
 SeasonRow season_row(const SeasonBody& body, double days);
+
+// What the faces say once, each in one line, of a body's model over the
+// dates from first to last (days from J2000.0): the notes of the body, then
+// dates outside the years of the planet table, a frozen epoch more than
+// FAR_EPOCH_YEARS from a date, and elements used far from where they
+// osculate.
+inline constexpr double FAR_EPOCH_YEARS = 50.0;
+std::vector<std::string> season_notes(const SeasonBody& body, double first, double last);
 
 // The solar constant at 1 AU, W/m^2.
 inline constexpr double SOLAR_CONSTANT = 1361.0;

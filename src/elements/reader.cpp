@@ -22,6 +22,7 @@ namespace kest {
 namespace {
 
 std::string_view table_name(std::int32_t code) {
+  if (code == ROTATION_TABLE) return ROTATION_FILE;
   return code >= 1 && code <= 6 ? FNAME[static_cast<std::size_t>(code)] : FNAME[0];
 }
 
@@ -34,7 +35,7 @@ std::string trimmed_name(std::int32_t code) {
 }  // namespace
 
 void TableSet::set_text(std::int32_t code, std::string text) {
-  if (code >= 1 && code <= 6)
+  if (code >= 1 && code <= ROTATION_TABLE)
     text_[static_cast<std::size_t>(code)] = std::make_shared<const std::string>(std::move(text));
 }
 
@@ -43,7 +44,7 @@ std::filesystem::path TableSet::path(std::int32_t code) const {
 }
 
 std::unique_ptr<LineSource> TableSet::open(std::int32_t code, std::string* why) const {
-  if (code < 1 || code > 6) {
+  if (code < 1 || code > ROTATION_TABLE) {
     if (why) *why = "no table has this code";
     return nullptr;
   }
@@ -51,7 +52,9 @@ std::unique_ptr<LineSource> TableSet::open(std::int32_t code, std::string* why) 
   return open_source(path(code).string(), why);
 }
 
-std::string_view ElementOutcome::file() const { return table_name(work.IGO); }
+std::string_view ElementOutcome::file() const {
+  return FNAME[static_cast<std::size_t>(work.IGO >= 1 && work.IGO <= 6 ? work.IGO : 0)];
+}
 
 std::string_view ElementOutcome::reason() const {
   return MESS[static_cast<std::size_t>(IERR >= 1 && IERR <= 7 ? IERR : 0)];
@@ -96,8 +99,12 @@ void pole_at(double TCEN, ReaderWork& w, double& SIDAY) {
 std::int32_t frame_table(Reader& r) {
   static const Format f{"(A5)"};
   ReaderWork& w = r.w;
-  r.src = r.tables.open(w.IGO, &r.why);
-  if (!r.src) return 1;
+  // The element tables only: the rotation table holds no element set.
+  r.src = w.IGO >= 1 && w.IGO <= 6 ? r.tables.open(w.IGO, &r.why) : nullptr;
+  if (!r.src) {
+    if (w.IGO < 1 || w.IGO > 6) r.why = "no table has this code";
+    return 1;
+  }
 
   // The marker must start in column 1; any letter case, any text after it.
   for (;;) {

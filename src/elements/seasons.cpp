@@ -1,9 +1,13 @@
 // A body of the tables set up for its seasons, and its row at a date.
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 #include "elements/kelements.hpp"
 #include "math/kmath.hpp"
@@ -22,17 +26,66 @@ constexpr double DJ_J2000 = 2451545.0;
 constexpr double SPAN_OSCULATING = 730.5;
 constexpr double SPAN_EXOPLANET = 3652.5;
 
-const BodySetup& setup_for(const SeasonBody& b, double days, BodySetup& scratch) {
+// The set-up of a body at a date, with its orientation o at that date.
+const BodySetup& setup_for(const SeasonBody& b, double days, const Orientation& o, BodySetup& scratch) {
   if (b.frozen) return *b.frozen;
-  scratch = set_up_body(b.model.at(days / DAYS_PER_CENTURY), b.model.table());
+  ElementSet e = b.model.at(days / DAYS_PER_CENTURY);
+  if (b.pole_from_spin) {
+    e.PRA = RDEG * o.ra;
+    e.PDEC = RDEG * o.dec;
+  }
+  scratch = set_up_body(e, b.model.table());
   return scratch;
 }
+
+std::string trimmed(std::string_view s) {
+  const auto e = s.find_last_not_of(' ');
+  return std::string(s.substr(0, e == std::string_view::npos ? 0 : e + 1));
+}
+
+// The years a table's header states its elements are fitted for, from a
+// line "Span: FIRST LAST" before its C_END line; NaN when there is none.
+std::pair<double, double> stated_years(const TableSet& tables, std::int32_t code) {
+  const double none = std::nan("");
+  const auto src = tables.open(code);
+  std::string line;
+  while (src && src->next_line(line) && !src->too_long()) {
+    std::string head = line.substr(0, 5);
+    for (char& c : head) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (head == "C_END") break;
+    const auto b = line.find_first_not_of(' ');
+    if (b == std::string::npos || line.compare(b, 5, "Span:") != 0) continue;
+    std::vector<double> years;
+    std::string rest = line.substr(b + 5);
+    std::size_t i = 0;
+    while (i < rest.size()) {
+      while (i < rest.size() && rest[i] == ' ') ++i;
+      const std::size_t w = i;
+      while (i < rest.size() && rest[i] != ' ') ++i;
+      double y = 0.0;
+      if (i > w && parse_decimal(std::string_view(rest).substr(w, i - w), y)) years.push_back(y);
+      else if (i > w) break;
+    }
+    if (years.size() >= 2 && years[0] <= years[1]) return {years[0], years[1]};
+  }
+  return {none, none};
+}
+
+// Hours to eight digits, as a message shows them.
+std::string hours(double h) {
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, h, std::chars_format::general, 8);
+  return std::string(buf, r.ptr);
+}
+
+// The year of a date, as a decimal number.
+double year_of(double days) { return 2000.0 + days / 365.25; }
 
 }  // namespace
 
 BodySetup season_setup(const SeasonBody& b, double days) {
   BodySetup scratch;
-  return setup_for(b, days, scratch);
+  return setup_for(b, days, b.pole_from_spin ? b.spin.at(days) : Orientation{}, scratch);
 }
 
 std::string number(double x) {
@@ -40,6 +93,90 @@ std::string number(double x) {
   append_shortest(s, x);
   return s;
 }
+
+namespace {
+
+// How a body turns (SeasonBody::spin), the years of its planet's elements
+// and what is said of its model; false, with the message, when the rotation
+// table a body needs cannot be read.
+bool set_up_spin(const TableSet& tables, SeasonBody& b, SeasonBodyError& error) {
+  const ReaderWork& w = b.model.work();
+  const std::string who = quoted_text(b.entry.name);
+  const std::int32_t table = b.model.table();
+  if (table == 1 || table == 2) {
+    const auto& R = w.RRR;
+    const std::string line = trimmed(w.TARGET.view());
+    const std::string planet = b.entry.planet.empty() ? b.entry.name : b.entry.planet;
+    std::tie(b.first_year, b.last_year) = stated_years(tables, 1);
+    if (b.entry.name == "EM-Bary" || (planet == "EM-Bary" && b.entry.name == "Earth"))
+      b.notes.push_back(who + " moves on the orbit of the Earth-Moon barycentre, which stands in for the Earth: "
+                              "its perihelion is up to about a day, and its seasons some minutes, from the Earth's own");
+    if (b.frozen) {
+      // The spin-axis line frozen at the epoch, its meridian turning.
+      b.spin.name = line;
+      b.spin.ra0 = R[0] + R[1] * *b.epoch_tcen;
+      b.spin.dec0 = R[2] + R[3] * *b.epoch_tcen;
+      b.spin.W0 = R[4];
+      b.spin.W1 = R[5];
+      return true;
+    }
+    const std::string file(ROTATION_FILE);
+    std::string why;
+    const auto src = tables.open(ROTATION_TABLE, &why);
+    if (!src) {
+      error.message = "cannot read " + file + ": " + why + " (it holds the rotation models of the planets and " +
+                      "satellites; --epoch YEAR takes the frozen poles of spinaxis.tab instead)";
+      return false;
+    }
+    const auto models = read_rotation_table(*src, why);
+    if (!models) {
+      error.message = file + ", " + why + ": the table is damaged";
+      return false;
+    }
+    b.pole_from_spin = true;
+    if (const RotationModel* m = models->find(line)) {
+      b.spin = *m;
+      return true;
+    }
+    // No model: the spin-axis line's linear pole and meridian, said once.
+    b.spin.name = line;
+    b.spin.ra0 = R[0];
+    b.spin.ra1 = R[1];
+    b.spin.dec0 = R[2];
+    b.spin.dec1 = R[3];
+    b.spin.W0 = R[4];
+    b.spin.W1 = R[5];
+    b.notes.push_back(file + " has no model for " + quoted_text(line) + ": its pole and prime meridian are " +
+                      "spinaxis.tab's linear ones, without periodic terms");
+    return true;
+  }
+  // A fixed pole; a prime meridian at W = 0 at J2000.0, turning once in the
+  // rotation period (days).
+  const ElementSet e = b.model.at(0.0);
+  b.spin.name = b.entry.name;
+  b.spin.ra0 = e.PRA / RDEG;
+  b.spin.dec0 = e.PDEC / RDEG;
+  b.spin.W1 = std::isfinite(e.SIDAY) && e.SIDAY != 0.0 ? 360.0 / e.SIDAY : std::nan("");
+  if (table == 6) {
+    b.notes.push_back("the spin of " + who + " is assumed: exoplan.tab gives no measured obliquity or rotation " +
+                      "period, so its Ls, subsolar latitude and longitudes rest on assumed values");
+  } else {
+    std::string title(trimmed(e.TITLE.view()));
+    for (char& c : title) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (title.find("spin assumed") != std::string::npos)
+      b.notes.push_back("the spin of " + who + " is assumed (its pole and rotation period are placeholders): its Ls, " +
+                        "subsolar latitude and longitudes rest on assumed values");
+  }
+  if (std::isfinite(b.spin.W1)) {
+    b.notes.push_back("no prime meridian is known for " + who + ": its longitudes count from a meridian taken at " +
+                      "W = 0 at J2000.0, turning once in its rotation period of " + hours(e.SIDAY * 24.0) + " h");
+  } else {
+    b.notes.push_back(who + " has no rotation period: it has no subsolar longitude");
+  }
+  return true;
+}
+
+}  // namespace
 
 std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEntry& entry, std::optional<double> epoch_year,
                               SeasonBodyError& error) {
@@ -67,7 +204,9 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
       return std::nullopt;
     }
   }
-  SeasonBody b{entry, *model, {}, 1.0, false, 0.0, 0.0, {}, 0.0, false};
+  SeasonBody b;
+  b.entry = entry;
+  b.model = *model;
   if (epoch_year) {
     b.epoch_tcen = (*epoch_year - 2000.0) / 100.0;
     b.frozen = set_up_body(model->at(*b.epoch_tcen), model->table());
@@ -76,7 +215,8 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
   error.message = elements_fault(b.frozen ? b.frozen->elements : e0, quoted_text(entry.name));
   if (error.message.empty() && b.frozen) error.message = elements_fault(e0, quoted_text(entry.name));
   if (!error.message.empty()) return std::nullopt;
-  b.pole_on_normal = (b.frozen ? *b.frozen : set_up_body(e0, model->table())).frame.pole_on_normal;
+  if (!set_up_spin(tables, b, error)) return std::nullopt;
+  b.pole_on_normal = (b.frozen ? *b.frozen : season_setup(b, 0.0)).frame.pole_on_normal;
   switch (model->table()) {
     case 3:
     case 4:
@@ -147,14 +287,22 @@ std::string season_span_fault(const SeasonBody& b, double first, double last) {
 }
 
 SeasonRow season_row(const SeasonBody& b, double days) {
+  // The periodic terms are taken once, for the pole and the meridian alike.
+  const Orientation o = b.spin.at(days);
   BodySetup scratch;
-  const BodySetup& s = setup_for(b, days, scratch);
+  const BodySetup& s = setup_for(b, days, o, scratch);
   const Season z = season_at(s.orbit, days);
   SeasonRow r;
   r.days = days;
   r.distance = z.dau;
   r.ls = z.lsubs;
   r.sdec = z.sdec;
+  // The Sun seen from the body, in the frame of the pole: the orbit plane's
+  // body-to-Sun vector turned by the orbit matrix.
+  Vec3 to_sun, sun;
+  vneg(z.PHFXX, to_sun);
+  rotvec(s.frame.AFRM, to_sun, sun);
+  r.slon = surface_point(o, sun).lon;
   double nu = std::atan2(z.PHFXX(2), z.PHFXX(1)) * R2D_VALUE;
   if (nu < 0.0) nu += 360.0;
   r.true_anomaly = nu;
@@ -164,6 +312,38 @@ SeasonRow season_row(const SeasonBody& b, double days) {
     r.mars_year = static_cast<std::int32_t>(1 + std::lround((days - b.mars_year1) / s.elements.PERIOD - ls / 360.0));
   }
   return r;
+}
+
+std::vector<std::string> season_notes(const SeasonBody& b, double first, double last) {
+  std::vector<std::string> notes = b.notes;
+  const std::string who = quoted_text(b.entry.name);
+  const auto day = [](double d) { return iso_date(d).substr(0, 10); };
+  // The date of the two farthest from a year or a day.
+  const auto farthest = [&](double from) { return std::fabs(first - from) > std::fabs(last - from) ? first : last; };
+  if (std::isfinite(b.first_year) && (year_of(first) < b.first_year || year_of(last) >= b.last_year + 1.0)) {
+    const double when = year_of(first) < b.first_year ? first : last;
+    const std::string whose = b.entry.planet.empty() ? "of " + who : "of " + b.entry.planet + " (the orbit of " + who + ")";
+    notes.push_back(day(when) + " lies outside " + number(b.first_year) + " to " + number(b.last_year) +
+                    ", the years the mean elements " + whose + " in planelem.tab are fitted for: the orbit and Ls " +
+                    "drift from the real ones outside them");
+  }
+  if (b.epoch_tcen) {
+    const double epoch = 2000.0 + 100.0 * *b.epoch_tcen;
+    const double when = farthest((epoch - 2000.0) * 365.25);
+    const double years = std::fabs(year_of(when) - epoch);
+    if (years > FAR_EPOCH_YEARS)
+      notes.push_back("the elements and pole of " + who + " are frozen at the epoch " + number(epoch) + ", " +
+                      std::to_string(std::lround(years)) + " years from " + day(when) +
+                      ": the pole's precession and the orbit's turning since are left out");
+  }
+  if (b.osculating_span > 0.0) {
+    const double when = farthest(b.osculating_epoch);
+    if (std::fabs(when - b.osculating_epoch) > b.osculating_span)
+      notes.push_back(day(when) + " lies " + std::to_string(std::lround(std::fabs(when - b.osculating_epoch) / 365.25)) +
+                      " years from " + day(b.osculating_epoch) + ", where the elements of " + who +
+                      " osculate; the numbers are given, but they drift away from it");
+  }
+  return notes;
 }
 
 }  // namespace kest

@@ -39,6 +39,11 @@ namespace {
 #define KEST_DATADIR "/usr/local/share/kest"
 #endif
 
+// kest.ModelWarning: where the model is known to be off for the dates
+// asked for (a subclass of UserWarning, made when the module is).
+PyObject* model_warning_class = nullptr;
+PyObject* model_warning() { return model_warning_class ? model_warning_class : PyExc_UserWarning; }
+
 // Days from J2000.0 at 1970-01-01T00:00 (the zero of numpy's datetime64).
 constexpr double UNIX_EPOCH_DAYS = -10957.5;
 
@@ -82,6 +87,7 @@ py::dict entry_dict(const BodyEntry& b) {
   d["table"] = std::string(fname.substr(0, fname.find(' ')));
   d["item"] = b.item;
   d["planet"] = b.planet.empty() ? py::object(py::none()) : py::object(py::str(b.planet));
+  d["orbit"] = b.orbit().empty() ? py::object(py::none()) : py::object(py::str(b.orbit()));
   return d;
 }
 
@@ -184,6 +190,7 @@ py::dict row_dict(const SeasonRow& r, bool mars, const std::string& what) {
   d["days"] = r.days;
   d["ls"] = r.ls;
   d["subsolar_latitude"] = r.sdec;
+  d["subsolar_lon_deg"] = r.slon;
   d["distance"] = r.distance;
   d["true_anomaly"] = r.true_anomaly;
   d["flux"] = r.flux;
@@ -267,10 +274,13 @@ class PyBody {
     at_ = body_.frozen ? *body_.frozen : set_up_body(body_.model.at(0.0), body_.model.table());
   }
 
-  // Refuses dates where the body's elements give no orbit.
+  // Refuses dates where the body's elements give no orbit; warns, once
+  // each, of the limits of the body's model over them.
   void span_checked(double first, double last) const {
     const std::string fault = season_span_fault(body_, first, last);
     if (!fault.empty()) throw py::value_error(fault);
+    for (const std::string& note : season_notes(body_, first, last))
+      if (PyErr_WarnEx(model_warning(), note.c_str(), 2) != 0) throw py::error_already_set();
   }
 
   std::string name() const { return body_.entry.name; }
@@ -296,11 +306,11 @@ class PyBody {
         if (std::isfinite(t)) lo = std::min(lo, t), hi = std::max(hi, t);
       if (lo <= hi) span_checked(lo, hi);
     }
-    py::array_t<double> d(n), ls(n), sdec(n), dist(n), nu(n), flux(n);
+    py::array_t<double> d(n), ls(n), sdec(n), slon(n), dist(n), nu(n), flux(n);
     py::array_t<std::int32_t> my(n);
     {
-      double *pd = d.mutable_data(), *pl = ls.mutable_data(), *ps = sdec.mutable_data(), *pr = dist.mutable_data(),
-             *pn = nu.mutable_data(), *pf = flux.mutable_data();
+      double *pd = d.mutable_data(), *pl = ls.mutable_data(), *ps = sdec.mutable_data(), *po = slon.mutable_data(),
+             *pr = dist.mutable_data(), *pn = nu.mutable_data(), *pf = flux.mutable_data();
       std::int32_t* pm = my.mutable_data();
       py::gil_scoped_release release;
       // The dates split between the machine's cores; each row is a plain
@@ -313,11 +323,12 @@ class PyBody {
           r = season_row(body_, t);
         } else {
           r.days = t;
-          r.ls = r.sdec = r.distance = r.true_anomaly = r.flux = std::nan("");
+          r.ls = r.sdec = r.slon = r.distance = r.true_anomaly = r.flux = std::nan("");
         }
         pd[i] = r.days;
         pl[i] = r.ls;
         ps[i] = r.sdec;
+        po[i] = r.slon;
         pr[i] = r.distance;
         pn[i] = r.true_anomaly;
         pf[i] = r.flux;
@@ -331,6 +342,7 @@ class PyBody {
     out["days"] = d;
     out["ls"] = ls;
     out["subsolar_latitude"] = sdec;
+    out["subsolar_lon_deg"] = slon;
     out["distance"] = dist;
     out["true_anomaly"] = nu;
     out["flux"] = flux;
@@ -379,6 +391,7 @@ class PyBody {
     if (!std::isfinite(ls)) throw py::value_error("Ls and the date must be finite");
     const double L = std::fmod(std::fmod(ls, 360.0) + 360.0, 360.0);
     const double period = body_.model.at(from / 36525.0).PERIOD;
+    span_checked(from, from + 1.5 * period);
     std::vector<SeasonEvent> found;
     {
       py::gil_scoped_release release;
@@ -610,6 +623,14 @@ PYBIND11_MODULE(kest, m) {
   m.doc() =
       "kest: the orbital and seasonal geometry of planets, satellites, asteroids, small bodies, comets and "
       "exoplanets from kest's element tables, and kest's state files.";
+  model_warning_class = PyErr_NewExceptionWithDoc(
+      "kest.ModelWarning",
+      "Where kest's model is known to be off for the dates asked for: dates outside the years a planet's mean "
+      "elements are fitted for, the Earth-Moon barycentre standing for the Earth, an assumed spin or prime "
+      "meridian, a frozen epoch far from the dates, elements far from their osculation epoch.",
+      PyExc_UserWarning, nullptr);
+  if (!model_warning_class) throw py::error_already_set();
+  m.attr("ModelWarning") = py::handle(model_warning_class);
   m.def(
       "bodies", [](const py::object& tables) {
         py::list out;
@@ -617,7 +638,8 @@ PYBIND11_MODULE(kest, m) {
         return out;
       },
       py::arg("tables") = py::none(),
-      "Every body of the tables: name, kind, table, item, and for a satellite its planet.");
+      "Every body of the tables: name, kind, table, item, for a satellite its planet, and orbit: the orbit the "
+      "body moves on when it is not its own (\"Jupiter's orbit\", \"the Earth-Moon barycentre's orbit\"), else None.");
   py::class_<PyBody>(m, "Body", "A body of the tables, by name (letter case ignored, a unique start enough).")
       .def(py::init<const std::string&, const py::object&, const py::object&>(), py::arg("name"),
            py::arg("tables") = py::none(), py::arg("epoch") = py::none(),
@@ -634,7 +656,9 @@ PYBIND11_MODULE(kest, m) {
       .def_property_readonly("perihelion_date", &PyBody::perihelion_date, "time of perihelion, ISO 8601 (TT)")
       .def("seasons", &PyBody::seasons, py::arg("dates"),
            "Seasons at dates (days from J2000.0, numpy datetime64 or ISO texts): a dict of numpy arrays days, ls, "
-           "subsolar_latitude (planetocentric), distance (AU), true_anomaly, flux (W/m2), and mars_year for Mars.")
+           "subsolar_latitude (planetocentric), subsolar_lon_deg (planetocentric east longitude of the subsolar point, "
+           "0 to 360, from the body's IAU prime meridian), distance (AU), true_anomaly, flux (W/m2), and mars_year for "
+           "Mars. Where the model is known to be off for these dates, each limit is said once in a kest.ModelWarning.")
       .def("events", &PyBody::events, py::arg("start"), py::arg("end"),
            py::arg("ls") = py::make_tuple(0.0, 90.0, 180.0, 270.0),
            "The instants when Ls passes the given angles, and the perihelia and aphelia, in time order.")

@@ -79,20 +79,12 @@ double date_arg(const std::string& text) {
 }
 
 // The dates from first to last for a body: refused where its elements give
-// no orbit, and a warning when they lie far from where its elements
-// osculate.
+// no orbit; where its model is known to be off, a warning of each limit,
+// once.
 void check_span(const SeasonBody& b, double first, double last) {
   const std::string fault = season_span_fault(b, first, last);
   if (!fault.empty()) usage(fault);
-  if (b.osculating_span <= 0.0) return;
-  const double far = std::fabs(first - b.osculating_epoch) > std::fabs(last - b.osculating_epoch) ? first : last;
-  const double years = std::fabs(far - b.osculating_epoch) / 365.25;
-  if (std::fabs(far - b.osculating_epoch) > b.osculating_span) {
-    std::cerr << "kest-season: warning: " << iso_date(far).substr(0, 10) << " lies " << std::lround(years)
-              << " years from " << std::string_view(iso_date(b.osculating_epoch)).substr(0, 10)
-              << ", where the elements of " << quoted_text(b.entry.name)
-              << " osculate; the numbers are given, but they drift away from it\n";
-  }
+  for (const std::string& note : season_notes(b, first, last)) std::cerr << "kest-season: warning: " << note << '\n';
 }
 
 // Standard output, written in large blocks. A reader that goes away (a
@@ -315,7 +307,7 @@ int run(int argc, char** argv) {
   Output out;
   std::string text;
   if (list) {
-    if (format == OutputFormat::csv) text += "name,kind,table,item,planet\r\n";
+    if (format == OutputFormat::csv) text += "name,kind,table,item,planet,orbit\r\n";
     if (format == OutputFormat::json) text += '[';
     bool first_body = true;
     for (const BodyEntry& b : bodies) {
@@ -325,10 +317,11 @@ int run(int argc, char** argv) {
         text += first_body ? "\n  " : ",\n  ";
         text += "{\"name\": " + json_text(b.name) + ", \"kind\": " + json_text(b.kind()) +
                 ", \"table\": " + json_text(file) + ", \"item\": " + std::to_string(b.item) +
-                ", \"planet\": " + (b.planet.empty() ? std::string("null") : json_text(b.planet)) + '}';
+                ", \"planet\": " + (b.planet.empty() ? std::string("null") : json_text(b.planet)) +
+                ", \"orbit\": " + (b.orbit().empty() ? std::string("null") : json_text(b.orbit())) + '}';
       } else if (format == OutputFormat::csv) {
         text += csv_text(b.name) + ',' + std::string(b.kind()) + ',' + file + ',' + std::to_string(b.item) + ',' +
-                csv_text(b.planet) + "\r\n";
+                csv_text(b.planet) + ',' + csv_text(b.orbit()) + "\r\n";
       } else {
         std::string line = b.name;
         line.resize(std::max<std::size_t>(line.size() + 1, 28), ' ');
@@ -339,6 +332,7 @@ int run(int argc, char** argv) {
         text += file;
         text += "  item " + std::to_string(b.item);
         if (!b.planet.empty()) text += "  of " + b.planet;
+        if (!b.orbit().empty()) text += (b.planet.empty() ? "  on " : ", on ") + b.orbit();
         text += '\n';
       }
       first_body = false;

@@ -50,14 +50,16 @@ void Writer::header(std::string& out) const {
     case OutputFormat::text:
       append_padded(out, "date (TT)", 20);
       if (events_) append_padded(out, "event", 12);
-      out += "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  true anomaly deg   flux W/m2";
+      out += "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  subsolar lon deg (east)"
+             "  true anomaly deg   flux W/m2";
       if (mars_) out += "  Mars year";
       out += '\n';
       break;
     case OutputFormat::csv:
       out += "date_tt,";
       if (events_) out += "event,";
-      out += "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,true_anomaly_deg,flux_w_m2";
+      out += "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,subsolar_lon_deg,true_anomaly_deg,"
+             "flux_w_m2";
       if (mars_) out += ",mars_year";
       out += "\r\n";
       break;
@@ -76,6 +78,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       append_fixed(out, r.distance, 13, 9);
       append_fixed(out, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, 9, 4);
       append_fixed(out, r.sdec, 35, 4);
+      append_fixed(out, r.slon >= 359.99995 ? r.slon - 360.0 : r.slon, 25, 4);
       append_fixed(out, r.true_anomaly, 18, 4);
       append_fixed(out, r.flux, 12, 3);
       if (mars_) append_fixed(out, r.mars_year, 11, 0);
@@ -83,7 +86,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       break;
     case OutputFormat::csv: {
       // One row laid out in place, then appended whole.
-      char buf[IsoDateWriter::MAX + 8 * SHORTEST_MAX];
+      char buf[IsoDateWriter::MAX + 9 * SHORTEST_MAX];
       char* p = dates_.write(buf, r.days, 3);
       *p++ = ',';
       if (events_) {
@@ -92,7 +95,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
         p = buf;
         *p++ = ',';
       }
-      for (double x : {r.days, r.distance, r.ls, r.sdec, r.true_anomaly}) {
+      for (double x : {r.days, r.distance, r.ls, r.sdec, r.slon, r.true_anomaly}) {
         p = write_shortest(p, x);
         *p++ = ',';
       }
@@ -112,6 +115,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
       out += ", \"days_j2000\": " + json_number(r.days) + ", \"distance_au\": " + json_number(r.distance) +
              ", \"ls_deg\": " + json_number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + json_number(r.sdec) +
+             ", \"subsolar_lon_deg\": " + json_number(r.slon) +
              ", \"true_anomaly_deg\": " + json_number(r.true_anomaly) + ", \"flux_w_m2\": " + json_number(r.flux);
       if (mars_) out += ", \"mars_year\": " + std::to_string(r.mars_year);
       out += '}';

@@ -164,7 +164,7 @@ TEST(SeasonCommand, MarsYearsAreNumbered) {
   std::vector<std::string> starts;
   for (const std::string& l : lines_of(e.out)) {
     const auto f = fields(l, ',');
-    if (f.size() > 8 && f[1] == "Ls=0") starts.push_back(f[0].substr(0, 10) + " MY" + f[8]);
+    if (f.size() > 9 && f[1] == "Ls=0") starts.push_back(f[0].substr(0, 10) + " MY" + f[9]);
   }
   EXPECT_EQ(starts, (std::vector<std::string>{"2021-02-07 MY36", "2022-12-26 MY37", "2024-11-12 MY38",
                                                "2026-09-30 MY39"}));
@@ -188,11 +188,14 @@ TEST(SeasonCommand, TablesThatCannotBeReadAreSaid) {
   dir.write("comet.tab", "no marker here\n");
   const auto r = season(dir, {"at", "Ceres", "2026-01-01"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "kest-season: warning: minor.tab: No such file or directory; its bodies are left out\n"
-            "kest-season: warning: comet.tab: no C_END line ends its header; its bodies are left out\n");
+  const std::string unread =
+      "kest-season: warning: minor.tab: No such file or directory; its bodies are left out\n"
+      "kest-season: warning: comet.tab: no C_END line ends its header; its bodies are left out\n";
+  EXPECT_EQ(r.err, unread +
+                       "kest-season: warning: no prime meridian is known for '1 Ceres': its longitudes count from a "
+                       "meridian taken at W = 0 at J2000.0, turning once in its rotation period of 9.07417 h\n");
   const auto list = season(dir, {"--list"});
-  EXPECT_EQ(list.err, r.err);
+  EXPECT_EQ(list.err, unread);
   // An empty planet table once turned Mars into "did you mean 1 Ceres".
   dir.write("planelem.tab", "");
   const auto mars = season(dir, {"at", "Mars", "2026-01-01"});
@@ -207,8 +210,8 @@ TEST(SeasonCommand, TablesThatCannotBeReadAreSaid) {
   whole.write("minor.tab", "C_END\n--\n'Flat one'\n2451545.0\n2.5\n0.1\n0\n0\n0\n0\n270\n66.5607089\n0\n0.5\n");
   const auto flat = season(whole, {"at", "Flat one", "2000-06-01"});
   EXPECT_EQ(flat.status, 0);
-  EXPECT_EQ(flat.err, "kest-season: warning: 'Flat one': the pole lies along the orbit normal: the equinox is undefined, "
-                      "and the perihelion direction is taken as the body's x axis\n");
+  EXPECT_EQ(lines_of(flat.err).at(0), "kest-season: warning: 'Flat one': the pole lies along the orbit normal: the "
+                                      "equinox is undefined, and the perihelion direction is taken as the body's x axis");
 }
 
 TEST(SeasonCommand, ListingAndOutputForms) {
@@ -216,7 +219,9 @@ TEST(SeasonCommand, ListingAndOutputForms) {
   dir.copy_tables();
   const auto list = season(dir, {"--list"});
   ASSERT_EQ(list.status, 0);
-  EXPECT_NE(list.out.find("Europa                      satellite   spinaxis.tab  item 15  of Jupiter"),
+  EXPECT_NE(list.out.find("Europa                      satellite   spinaxis.tab  item 15  of Jupiter, on Jupiter's orbit\n"),
+            std::string::npos);
+  EXPECT_NE(list.out.find("EM-Bary                     planet      planelem.tab  item 3  on the Earth-Moon barycentre's orbit\n"),
             std::string::npos);
   const auto json = season(dir, {"--json", "table", "mars", "--from", "2026-01-01", "--to", "2026-01-02", "--step", "1d"});
   ASSERT_EQ(json.status, 0);
@@ -312,7 +317,7 @@ TEST(SeasonCommand, TextColumnsNeverRunTogether) {
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = lines_of(r.out);
     ASSERT_EQ(rows.size(), 6u);
-    const std::size_t columns = std::string(name) == "Mars" ? 8 : 7;
+    const std::size_t columns = std::string(name) == "Mars" ? 9 : 8;
     for (std::size_t i = 1; i < rows.size(); ++i) {
       const auto f = fields(rows[i], ' ');
       std::vector<std::string> words;
@@ -348,14 +353,14 @@ TEST(SeasonCommand, JsonIsJson) {
   const auto rows = lines_of(r.out);
   ASSERT_GT(rows.size(), 40u);
   EXPECT_EQ(rows.front(), "[");
-  EXPECT_EQ(rows[1].rfind("  {\"name\": \"Mercury\", \"kind\": \"planet\", \"table\": \"planelem.tab\", \"item\": 1, \"planet\": null},", 0), 0u) << rows[1];
+  EXPECT_EQ(rows[1].rfind("  {\"name\": \"Mercury\", \"kind\": \"planet\", \"table\": \"planelem.tab\", \"item\": 1, \"planet\": null, \"orbit\": null},", 0), 0u) << rows[1];
   EXPECT_EQ(rows.back(), "]");
 }
 
 TEST(SeasonCommand, ClosedPipeEndsQuietly) {
   ScratchDir dir;
   dir.copy_tables();
-  const auto r = season(dir, {"--csv", "table", "Mars", "--from", "2000-01-01", "--to", "2100-01-01", "--step", "0.01d"}, 3);
+  const auto r = season(dir, {"--csv", "table", "Mars", "--from", "2000-01-01", "--to", "2050-01-01", "--step", "0.01d"}, 3);
   EXPECT_EQ(lines_of(r.out).size(), 3u);
   EXPECT_EQ(r.err, "");
   EXPECT_NE(r.status, 0);

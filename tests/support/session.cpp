@@ -62,7 +62,7 @@ std::string ScratchDir::read(const std::string& name) const {
 bool ScratchDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
 
 void ScratchDir::copy_tables() const {
-  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab"})
+  for (const char* t : {"planelem.tab", "spinaxis.tab", "minor.tab", "small.tab", "comet.tab", "exoplan.tab", "rotation.tab"})
     copy_table(t);
 }
 
