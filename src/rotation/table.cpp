@@ -29,7 +29,7 @@ std::vector<std::string_view> words_of(std::string_view line) {
 bool numbers_of(const std::vector<std::string_view>& words, std::size_t first, double* const* out, std::string& bad) {
   for (std::size_t k = first; k < words.size(); ++k) {
     if (!parse_decimal(words[k], *out[k - first])) {
-      bad = shown_text(words[k]);
+      bad = quoted_text(words[k]);
       return false;
     }
   }
@@ -89,12 +89,12 @@ std::optional<RotationTable> read_rotation_table(LineSource& in, std::string& er
       continue;
     }
     const std::string name(w[0]);
-    if (name.size() > 12) return fail("the name " + shown_text(name) + " is longer than 12 characters");
-    if (t.find(name)) return fail(shown_text(name) + " is named twice");
+    if (name.size() > 12) return fail("the name " + quoted_text(name) + " is longer than 12 characters");
+    if (t.find(name)) return fail(quoted_text(name) + " is named twice");
     if (w.size() >= 2 && w[1] == "=") {
       if (w.size() != 3) return fail("give one name after '='");
       const RotationModel* other = t.find(w[2]);
-      if (!other) return fail(shown_text(w[2]) + " is not a body above");
+      if (!other) return fail(quoted_text(w[2]) + " is not a body above");
       t.aliases.emplace_back(name, static_cast<std::size_t>(other - t.models.data()));
       continue;
     }

@@ -41,11 +41,30 @@ def test_seasons_equal_the_command(name, epoch):
     days = np.array([float(r["days_j2000"]) for r in rows])
     s = body.seasons(days)
     for key, column in [("ls", "ls_deg"), ("subsolar_latitude", "subsolar_latitude_planetocentric_deg"),
-                        ("distance", "distance_au"), ("true_anomaly", "true_anomaly_deg"), ("flux", "flux_w_m2")]:
+                        ("subsolar_lon_deg", "subsolar_lon_deg"), ("distance", "distance_au"),
+                        ("true_anomaly", "true_anomaly_deg"), ("flux", "flux_w_m2")]:
         # The command prints the shortest text of each double: equal to the bit.
         assert np.array_equal(s[key], np.array([float(r[column]) for r in rows])), key
     if "mars_year" in rows[0]:
         assert list(s["mars_year"]) == [int(r["mars_year"]) for r in rows]
+
+
+@pytest.mark.parametrize("name,dates,says", [
+    ("Mars", ["1990-01-01", "2040-01-01"], []),
+    ("Titan", ["2026-01-01", "2070-01-01"], ["2070-01-01 lies outside 1800 to 2050"]),
+    ("Earth", ["2026-01-01"], ["'Earth' moves on the orbit of the Earth-Moon barycentre"]),
+    ("halley", ["1986-02-01"], ["the spin of '1P Halley", "no prime meridian is known"]),
+    ("1 Ceres (epoch", ["2040-01-01"], ["no prime meridian", "2040-01-01 lies 20 years from"]),
+])
+def test_model_limits_are_warned_once_a_call(name, dates, says):
+    import warnings
+    body = kest.Body(name, tables=DATA)
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        body.seasons(dates * 50)
+    assert len(caught) == len(says) and all(str(w.message).startswith(s) for w, s in zip(caught, says)), \
+        [str(w.message) for w in caught]
+    assert all(issubclass(w.category, kest.ModelWarning) and issubclass(w.category, UserWarning) for w in caught)
 
 
 def test_dates_in_three_forms_agree():
@@ -70,6 +89,7 @@ def test_events_and_date_of_ls_equal_the_command():
 def test_bodies_and_properties():
     names = {b["name"]: b for b in kest.bodies(tables=DATA)}
     assert names["Phobos"]["planet"] == "Mars" and names["Phobos"]["kind"] == "satellite"
+    assert names["Phobos"]["orbit"] == "Mars's orbit" and names["Mars"]["orbit"] is None
     mars = kest.Body("mars", tables=DATA)
     assert mars.name == "Mars" and mars.kind == "planet"
     assert 25.0 < mars.obliquity < 25.3

@@ -241,6 +241,40 @@ TEST(SeasonCommand, ListingAndOutputForms) {
   EXPECT_EQ(lines_of(far.out).size(), 2u);
 }
 
+// Where the model is known to be off, each limit is said once, however many
+// rows; and a frozen epoch needs no rotation table.
+TEST(SeasonCommand, ModelLimitsAreSaidOnce) {
+  ScratchDir dir;
+  dir.copy_tables();
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> says;  // the warnings' beginnings, in order
+  } rows[] = {
+      {{"table", "Mars", "--from", "1990-01-01", "--to", "2040-01-01", "--step", "100d"}, {}},
+      {{"table", "Titan", "--from", "2040-01-01", "--to", "2060-01-01", "--step", "10d"},
+       {"2059-12-27 lies outside 1800 to 2050, the years the mean elements of Saturn (the orbit of 'Titan')"}},
+      {{"events", "EM-Bary", "--from", "1790-01-01", "--to", "1791-01-01"},
+       {"'EM-Bary' moves on the orbit of the Earth-Moon barycentre", "1790-01-01 lies outside 1800 to 2050"}},
+      {{"--epoch", "1950", "table", "Mars", "--from", "2000-01-01", "--to", "2010-01-01", "--step", "1y"},
+       {"the elements and pole of 'Mars' are frozen at the epoch 1950, 60 years from 2009-12-31"}},
+      {{"table", "halley", "--from", "1986-01-01", "--to", "1986-03-01", "--step", "1d"},
+       {"the spin of '1P Halley (spin assumed)' is assumed", "no prime meridian is known for '1P Halley"}},
+      {{"at", "51 Peg b", "2026-01-01"}, {"the spin of '51 Peg b' is assumed", "no prime meridian is known", "2026-01-01 lies"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.args.at(1));
+    const auto r = season(dir, row.args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = lines_of(r.err);
+    ASSERT_EQ(lines.size(), row.says.size()) << r.err;
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("kest-season: warning: " + row.says[i], 0), 0u) << lines[i];
+  }
+  std::filesystem::remove(dir.path() / "rotation.tab");
+  const auto frozen = season(dir, {"--epoch", "2026", "--csv", "at", "Phobos", "2026-01-01"});
+  EXPECT_EQ(frozen.status, 0) << frozen.err;
+  EXPECT_EQ(frozen.err, "");
+}
+
 // Long tables are laid out in blocks on several threads: the blocks must
 // join into exactly the text one writer lays out row by row, in CSV and in
 // JSON (whose commas run across the seams), at each date and frozen.
@@ -403,6 +437,12 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
   const std::string noratestables = norates.path().string();
   bad.write("exoplan.tab", "C_END\n" + exoplanet("Too close", "1e-300", "0") + exoplanet("Tumbling", "0.05", "1e308"));
   const std::string badtables = bad.path().string();
+  // Without its rotation table, and with one damaged at its 5th line.
+  ScratchDir norotation, badrotation;
+  norotation.copy_tables();
+  std::filesystem::remove(norotation.path() / "rotation.tab");
+  badrotation.copy_tables();
+  badrotation.write("rotation.tab", "head\nC_END\nMars 1 2 3 4 5 6 7\n  term 1 2 3 4 5 6\n  term 1 2 3 4 5 six\n");
   // Dates files: binary junk, a line of 2 MiB, a directory.
   dir.write("junk.dates", std::string("2026-01-01\n\x01\xff\x7f") + std::string(100, 'x') + "\n");
   dir.write("long.dates", std::string(2u << 20, '2') + "\n");
@@ -431,6 +471,11 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"--tables", badtables, "at", "Open", "2026-01-01"}, "no elliptic orbit"},
       {{"--tables", badtables, "at", "Broken", "2026-01-01"}, "error reading value"},
       {{"--tables", noratestables, "at", "Mercury", "2026-01-01"}, "planelem.tab, line 2 after C_END: the rates line of planet 1 is missing"},
+      // The rotation models are never replaced by the frozen poles unasked.
+      {{"--tables", norotation.path().string(), "at", "Titan", "2026-01-01"},
+       "cannot read rotation.tab: No such file or directory (it holds the rotation models"},
+      {{"--tables", badrotation.path().string(), "at", "Mars", "2026-01-01"},
+       "rotation.tab, line 5: 'six' is not a decimal number: the table is damaged"},
       {{"--tables", badtables, "table", "Mars", "--from", "2900-01-01", "--to", "2990-01-01", "--step", "1y"},
        "at 2989-01-01, 'Mars' has no elliptic orbit (eccentricity -0.0055041"},
       {{"--tables", badtables, "events", "Mars", "--from", "2026-01-01", "--to", "2999-01-01"}, "at 2999-01-01, 'Mars' has no"},
