@@ -14,18 +14,41 @@ Orientation RotationModel::at(double days) const {
   o.ra = ra0 + ra1 * T;
   o.dec = dec0 + dec1 * T;
   double W = W0 + W1 * days + W2 * (days * days);
+  // A term takes the sine, the cosine or both of its angle, as its
+  // amplitudes need (most terms have one kind only).
   for (const RotationTerm& t : terms) {
     const double theta = (t.theta0 + t.theta1 * T + t.theta2 * (T * T)) * RAD_PER_DEG;
-    const double s = std::sin(theta);
-    o.ra += t.a * s;
-    o.dec += t.d * std::cos(theta);
-    W += t.w * s;
+    if (t.d == 0.0) {
+      const double s = std::sin(theta);
+      o.ra += t.a * s;
+      W += t.w * s;
+    } else if (t.a == 0.0 && t.w == 0.0) {
+      o.dec += t.d * std::cos(theta);
+    } else {
+      const double s = std::sin(theta);
+      const double c = std::cos(theta);
+      o.ra += t.a * s;
+      o.dec += t.d * c;
+      W += t.w * s;
+    }
   }
   W = std::fmod(W, 360.0);
   if (W < 0.0) W += 360.0;
   // fmod of a value just below a multiple of 360 may round up to 360.
   o.W = W >= 360.0 ? 0.0 : W;
   return o;
+}
+
+double surface_longitude(const Vec3& pole, double W, const Vec3& v) {
+  // With h the length of the pole's equatorial part, the node of the
+  // body's equator is (-p2, p1, 0) / h and the axis square to it and the pole
+  // (-p3 p1, -p3 p2, h^2) / h; h drops out of the angle.
+  const double h2 = pole(1) * pole(1) + pole(2) * pole(2);
+  const double x = -pole(2) * v(1) + pole(1) * v(2);
+  const double y = -pole(3) * (pole(1) * v(1) + pole(2) * v(2)) + h2 * v(3);
+  double lon = std::fmod(std::atan2(y, x) * DEG_PER_RAD - W, 360.0);
+  if (lon < 0.0) lon += 360.0;
+  return lon >= 360.0 ? 0.0 : lon;
 }
 
 SurfacePoint surface_point(const Orientation& o, const Vec3& v) {
