@@ -60,6 +60,57 @@ BodyFrame body_frame(const FrameInput& in) {
   return f;
 }
 
+BodySetup row_setup(const ElementSet& e, double ra, double dec) {
+  // The obliquity of the ecliptic is a constant: its sine and cosine once.
+  static const double ce = std::cos(OBL_J2000), se = std::sin(OBL_J2000);
+  const double cn = std::cos(e.ODE), sn = std::sin(e.ODE), ci = std::cos(e.CLIN), si = std::sin(e.CLIN);
+  const double cw = std::cos(e.ARGP), sw = std::sin(e.ARGP);
+  // The orbit plane's axes in the ecliptic: R3(-node) R1(-incl) R3(-argp).
+  const Vec3 p = {{cn * cw - sn * sw * ci, sn * cw + cn * sw * ci, sw * si}};
+  const Vec3 q = {{-cn * sw - sn * cw * ci, -sn * sw + cn * cw * ci, cw * si}};
+  const Vec3 w = {{sn * si, -cn * si, ci}};
+  BodySetup b;
+  b.elements = e;
+  BodyFrame& f = b.frame;
+  // Turned into the equator by R1(-obliquity).
+  const Vec3* axes[] = {&p, &q, &w};
+  for (int j = 1; j <= 3; ++j) {
+    const Vec3& a = *axes[j - 1];
+    f.EFRM(1, j) = a(1);
+    f.EFRM(2, j) = a(2);
+    f.EFRM(3, j) = a(3);
+    f.AFRM(1, j) = a(1);
+    f.AFRM(2, j) = ce * a(2) - se * a(3);
+    f.AFRM(3, j) = se * a(2) + ce * a(3);
+  }
+  const double rr = ra * RAD_PER_DEG, dr = dec * RAD_PER_DEG;
+  const double cd = std::cos(dr);
+  f.ZBAXU = {{cd * std::cos(rr), cd * std::sin(rr), std::sin(dr)}};
+  rotcol(f.AFRM, 3, f.ZFAXU);
+  for (int i = 1; i <= 3; ++i)
+    f.ZBFXU(i) = f.AFRM(1, i) * f.ZBAXU(1) + f.AFRM(2, i) * f.ZBAXU(2) + f.AFRM(3, i) * f.ZBAXU(3);
+  const double qv2 = f.ZBFXU(1) * f.ZBFXU(1) + f.ZBFXU(2) * f.ZBFXU(2);
+  if (qv2 < POLE_ON_NORMAL * POLE_ON_NORMAL) {
+    ElementSet along = e;
+    along.PRA = rr;
+    along.PDEC = dr;
+    return set_up_body(along, 1);
+  }
+  // x: the pole crossed with the orbit normal, the equinox.
+  f.QV = {{f.ZBFXU(2), -f.ZBFXU(1), 0.0}};
+  const double qn = std::sqrt(qv2);
+  f.XBFXU = {{f.QV(1) / qn, f.QV(2) / qn, 0.0}};
+  vcross(f.ZBFXU, f.XBFXU, f.YBFXU);
+  for (int i = 1; i <= 3; ++i) {
+    f.BFRM.at(3 * i - 2) = f.XBFXU(i);
+    f.BFRM.at(3 * i - 1) = f.YBFXU(i);
+    f.BFRM.at(3 * i) = f.ZBFXU(i);
+  }
+  f.TAV = std::atan2(f.XBFXU(2), f.XBFXU(1));
+  b.orbit = SeasonOrbit{e.ECC, e.SJA, e.PERIOD, e.TJP, f.TAV, f.BFRM, 180.0 / PICON};
+  return b;
+}
+
 BodySetup set_up_body(const ElementSet& e, std::int32_t table) {
   BodySetup b;
   b.elements = e;

@@ -293,6 +293,13 @@ struct BodySetup {
   SeasonOrbit orbit;
 };
 BodySetup set_up_body(const ElementSet& e, std::int32_t table);
+// The same for a row of the faces, a planet or satellite at a date with its
+// pole (ra, dec, degrees) from its rotation model: the orbit matrix in one
+// step, the obliquity of the ecliptic's sine and cosine taken once, and
+// nothing a row does not use (BLIP and normal_dot_pole are left 0). Equal to
+// set_up_body's within rounding; a pole along the orbit normal is handed to
+// it.
+BodySetup row_setup(const ElementSet& e, double ra, double dec);
 
 // ---- Seasons of a body at dates, and its events ------------------------------
 // For the faces beside the dialogue (the season command, the Python

@@ -26,11 +26,16 @@ constexpr double DJ_J2000 = 2451545.0;
 constexpr double SPAN_OSCULATING = 730.5;
 constexpr double SPAN_EXOPLANET = 3652.5;
 
-// The set-up of a body at a date, with its orientation o at that date.
-const BodySetup& setup_for(const SeasonBody& b, double days, const Orientation& o, BodySetup& scratch) {
+// The set-up of a body at a date, with its orientation o at that date; for
+// a row (lean), without what a row does not use.
+const BodySetup& setup_for(const SeasonBody& b, double days, const Orientation& o, BodySetup& scratch, bool lean = false) {
   if (b.frozen) return *b.frozen;
   ElementSet e = b.model.at(days / DAYS_PER_CENTURY);
   if (b.pole_from_spin) {
+    if (lean) {
+      scratch = row_setup(e, o.ra, o.dec);
+      return scratch;
+    }
     e.PRA = RDEG * o.ra;
     e.PDEC = RDEG * o.dec;
   }
@@ -290,7 +295,7 @@ SeasonRow season_row(const SeasonBody& b, double days) {
   // The periodic terms are taken once, for the pole and the meridian alike.
   const Orientation o = b.spin.at(days);
   BodySetup scratch;
-  const BodySetup& s = setup_for(b, days, o, scratch);
+  const BodySetup& s = setup_for(b, days, o, scratch, true);
   const Season z = season_at(s.orbit, days);
   SeasonRow r;
   r.days = days;

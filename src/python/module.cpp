@@ -271,7 +271,7 @@ class PyBody {
       const std::string note = quoted_text(body_.entry.name) + ": " + std::string(POLE_ON_NORMAL_NOTE);
       if (PyErr_WarnEx(PyExc_RuntimeWarning, note.c_str(), 1) != 0) throw py::error_already_set();
     }
-    at_ = body_.frozen ? *body_.frozen : set_up_body(body_.model.at(0.0), body_.model.table());
+    at_ = body_.frozen ? *body_.frozen : season_setup(body_, 0.0);
   }
 
   // Refuses dates where the body's elements give no orbit; warns, once
