@@ -1,13 +1,16 @@
 // ISO 8601 dates, Julian dates and days from J2000.0, and steps, through
-// the calendar routines julday and caldat.
+// the calendar routines julday and caldat; UTC through ERFA.
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include <erfa.h>
 
 #include "time/ktime.hpp"
 #include "textio/textio.hpp"
@@ -43,8 +46,59 @@ std::int32_t kest_year(std::int32_t astronomical) { return astronomical <= 0 ? a
 std::int32_t astronomical_year(std::int32_t kest) { return kest < 0 ? kest + 1 : kest; }
 
 const std::string kForms =
-    "write a calendar date (2026-12-09 or 2026-12-09T06:30), a Julian date (JD2461383.5) or days from J2000.0 "
-    "(J2000+9838.5)";
+    "write a calendar date (2026-12-09 or 2026-12-09T06:30 in TT, 2026-12-09T06:30Z in UTC), a Julian date "
+    "(JD2461383.5), days from J2000.0 (J2000+9838.5) or now";
+
+// The tail of the message for a date outside the span of dates.
+const std::string kSpan = "outside the span of dates, -4712-01-01 to 9999-12-31 (JD-0.5 to JD5373484.5)";
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads what ends a calendar date: nothing (TT), "Z" or " UTC" (UTC), or an
+// offset of local time from UTC, "+hh:mm" or "-hh:mm", as minutes east.
+// Returns why when the ending is none of them, "" when it is one.
+std::string read_zone(std::string_view z, bool& utc, std::int32_t& offset) {
+  utc = false;
+  offset = 0;
+  if (z.empty()) return "";
+  if (z == "Z" || z == " UTC") {
+    utc = true;
+    return "";
+  }
+  std::int32_t hh = 0, mm = 0;
+  if (z.size() == 6 && (z[0] == '+' || z[0] == '-') && z[3] == ':' && is_digit(z[1]) && is_digit(z[2]) &&
+      is_digit(z[4]) && is_digit(z[5])) {
+    hh = (z[1] - '0') * 10 + (z[2] - '0');
+    mm = (z[4] - '0') * 10 + (z[5] - '0');
+    if (hh > 23 || mm > 59) return "the offset from UTC " + quoted_text(z) + " is out of range";
+    utc = true;
+    offset = (z[0] == '-' ? -1 : 1) * (hh * 60 + mm);
+    return "";
+  }
+  return quoted_text(z) + " is not understood; end the date with Z, UTC or an offset such as +01:00 for UTC, "
+         "or with nothing for TT";
+}
+
+// Writes v >= 0 at p as exactly width digits (its last ones), leading zeros
+// included; returns the end.
+char* put_digits(char* p, int v, int width) {
+  for (int i = width - 1; i >= 0; --i) {
+    p[i] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  return p + width;
+}
+
+// TT-UTC is TAI-UTC and this, in seconds.
+constexpr double TT_MINUS_TAI = 32.184;
+
+// TT as a two-part Julian date to UTC as ERFA holds it, a Julian date whose
+// day of a leap second is 86401 s long. False where ERFA refuses the date.
+bool tt_to_utc(double days_tt, double& u1, double& u2) {
+  double a1 = 0.0, a2 = 0.0;
+  eraTttai(JD_J2000, days_tt, &a1, &a2);
+  return eraTaiutc(a1, a2, &u1, &u2) >= 0;
+}
 
 std::optional<double> parse_iso(std::string_view text, std::string& error) {
   std::string_view s = text;
@@ -57,14 +111,21 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
     error = "date " + quoted_text(text) + ": " + why;
     return std::nullopt;
   };
-  const auto t = s.find('T');
-  const std::string_view date = s.substr(0, t);
-  const std::string_view time = t == std::string_view::npos ? std::string_view() : s.substr(t + 1);
-  const auto d1 = date.find('-');
-  const auto d2 = d1 == std::string_view::npos ? d1 : date.find('-', d1 + 1);
-  if (d1 == std::string_view::npos || d2 == std::string_view::npos || d1 < 4 || d2 - d1 != 3 ||
-      date.size() - d2 != 3)
+  // The date, then a time of day after a T or a blank, then the zone.
+  const auto d1 = s.find('-');
+  const auto d2 = d1 == std::string_view::npos ? d1 : s.find('-', d1 + 1);
+  if (d1 == std::string_view::npos || d2 == std::string_view::npos || d1 < 4 || d2 - d1 != 3 || s.size() < d2 + 3)
     return bad("not a date; " + kForms);
+  const std::string_view date = s.substr(0, d2 + 3);
+  std::string_view rest = s.substr(d2 + 3);
+  const bool timed =
+      !rest.empty() && (rest.front() == 'T' || (rest.front() == ' ' && rest.size() > 1 && is_digit(rest[1])));
+  std::string_view time;
+  if (timed) {
+    rest.remove_prefix(1);
+    time = rest.substr(0, std::min(rest.find_first_not_of("0123456789:."), rest.size()));
+    rest.remove_prefix(time.size());
+  }
   std::int32_t year = 0, month = 0, day = 0;
   if (!whole_number(date.substr(0, d1), year) || !whole_number(date.substr(d1 + 1, 2), month) ||
       !whole_number(date.substr(d2 + 1, 2), day))
@@ -77,10 +138,9 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
   caldat(jdn, m, d, y);
   if (m != month || d != day || astronomical_year(y) != year) return bad("there is no such day in the calendar");
 
-  double seconds = 0.0;
-  if (t != std::string_view::npos) {
-    std::int32_t hh = 0, mm = 0;
-    double ss = 0.0;
+  std::int32_t hh = 0, mm = 0;
+  double ss = 0.0;
+  if (timed) {
     if (time.size() < 5 || time[2] != ':' || !whole_number(time.substr(0, 2), hh) ||
         !whole_number(time.substr(3, 2), mm))
       return bad("the time of day is not hh:mm or hh:mm:ss");
@@ -88,10 +148,26 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
       if (time[5] != ':' || !seconds_field(time.substr(6), ss))
         return bad("the time of day is not hh:mm or hh:mm:ss");
     }
-    if (hh > 23 || mm > 59 || ss < 0.0 || ss >= 60.0) return bad("the time of day is out of range");
-    seconds = (hh * 60.0 + mm) * 60.0 + ss;
   }
-  return (static_cast<double>(jdn) - JD_J2000) - 0.5 + seconds / 86400.0;
+  bool utc = false;
+  std::int32_t offset = 0;
+  const std::string zone_fault = read_zone(rest, utc, offset);
+  if (!zone_fault.empty()) return bad(zone_fault);
+  if (!timed && utc && rest != " UTC")
+    return bad(quoted_text(rest) + " needs a time of day before it, as in 2021-02-18T00:00Z");
+  // A UTC second may be a leap second, which utc_to_tt_days checks.
+  if (hh > 23 || mm > 59 || ss >= (utc ? 61.0 : 60.0)) return bad("the time of day is out of range");
+  if (!utc) return (static_cast<double>(jdn) - JD_J2000) - 0.5 + ((hh * 60.0 + mm) * 60.0 + ss) / 86400.0;
+
+  // Local time less its offset is UTC, perhaps on the day before or after.
+  std::int32_t minutes = hh * 60 + mm - offset;
+  const auto shift = static_cast<std::int32_t>(floor_div(minutes, 1440));
+  minutes -= shift * 1440;
+  caldat(jdn + shift, m, d, y);
+  std::string why;
+  const std::optional<double> tt = utc_to_tt_days(astronomical_year(y), m, d, minutes / 60, minutes % 60, ss, why);
+  if (!tt) return bad(why);
+  return tt;
 }
 
 // A date in any of the forms, in or out of the span of dates.
@@ -114,6 +190,28 @@ std::optional<double> parse_any_date(std::string_view text, std::string& error) 
     }
     return rest.front() == '-' ? -v : v;
   }
+  if (text.rfind("now", 0) == 0) {
+    const std::string_view rest = text.substr(3);
+    double step = 0.0;  // signed, days
+    if (!rest.empty()) {
+      std::string ignored;
+      const std::optional<double> s =
+          rest.front() == '+' || rest.front() == '-' ? parse_step(rest.substr(1), ignored) : std::nullopt;
+      if (s) step = rest.front() == '-' ? -*s : *s;
+    }
+    if (!rest.empty() && step == 0.0) {
+      error = "date " + quoted_text(text) + ": " + quoted_text(rest) +
+              " after now is not understood; write now, or now+STEP or now-STEP with a step such as 10d, 6h, 30m, "
+              "45s, 1y or a number of days";
+      return std::nullopt;
+    }
+    const double now = now_tt_days();
+    if (!std::isfinite(now)) {
+      error = "date " + quoted_text(text) + ": the system clock reads a date before UTC began (1960)";
+      return std::nullopt;
+    }
+    return now + step;
+  }
   if (parse_decimal(text, v)) {
     error = "date " + quoted_text(text) + ": a bare number could be a Julian date or days from J2000.0; " + kForms;
     return std::nullopt;
@@ -124,7 +222,7 @@ std::optional<double> parse_any_date(std::string_view text, std::string& error) 
 }  // namespace
 
 std::string date_span_message(std::string_view text) {
-  return "date " + quoted_text(text) + ": outside the span of dates, -4712-01-01 to 9999-12-31 (JD-0.5 to JD5373484.5)";
+  return "date " + quoted_text(text) + ": " + kSpan;
 }
 
 std::optional<double> parse_date(std::string_view text, std::string& error) {
@@ -268,6 +366,120 @@ std::string iso_date(double days, int decimals) {
   std::string out;
   append_iso_date(out, days, decimals);
   return out;
+}
+
+std::optional<double> utc_to_tt_days(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
+                                     std::int32_t minute, double second, std::string& error) {
+  if (year < 1960) {
+    error = "the date is UTC, which begins in 1960; give it in TT (without Z, UTC or an offset)";
+    return std::nullopt;
+  }
+  if (year > LAST_YEAR) {
+    error = kSpan;
+    return std::nullopt;
+  }
+  if (!(second >= 0.0 && second < 61.0)) {
+    error = "the time of day is out of range";
+    return std::nullopt;
+  }
+  // UTC as ERFA's two-part Julian date: the day, then the fraction of it in
+  // that day's length (86401 s on a day with a leap second).
+  double u1 = 0.0, u2 = 0.0;
+  const int status = eraDtf2d("UTC", year, month, day, hour, minute, second, &u1, &u2);
+  if (status <= -4) {
+    error = "the time of day is out of range";
+    return std::nullopt;
+  }
+  if (status < 0) {
+    error = "there is no such day in the calendar";
+    return std::nullopt;
+  }
+  // Status 1 (a year past the table) is taken; 2 is a time past the day's end.
+  if ((status & 2) != 0) {
+    if (hour == 23 && minute == 59 && second >= 60.0) {
+      char buf[16];
+      char* p = put_digits(buf, year, 4);
+      *p++ = '-';
+      p = put_digits(p, month, 2);
+      *p++ = '-';
+      p = put_digits(p, day, 2);
+      error = "no leap second is known at the end of " + std::string(buf, p) + " (UTC)";
+    } else {
+      error = "the time of day is out of range";
+    }
+    return std::nullopt;
+  }
+  double a1 = 0.0, a2 = 0.0, t1 = 0.0, t2 = 0.0;
+  if (eraUtctai(u1, u2, &a1, &a2) < 0) {
+    error = "there is no such day in the calendar";
+    return std::nullopt;
+  }
+  eraTaitt(a1, a2, &t1, &t2);
+  // t1 is the day's Julian date, so the difference from J2000.0 is exact.
+  const double days = (t1 - JD_J2000) + t2;
+  if (!in_date_span(days)) {
+    error = kSpan;
+    return std::nullopt;
+  }
+  return days;
+}
+
+void append_iso_utc_date(std::string& out, double days_tt, int decimals) {
+  if (!has_utc(days_tt)) return;
+  decimals = std::clamp(decimals, 0, 9);
+  double u1 = 0.0, u2 = 0.0;
+  int iy = 0, im = 0, id = 0;
+  int ihmsf[4] = {};
+  if (!tt_to_utc(days_tt, u1, u2) || eraD2dtf("UTC", decimals, u1, u2, &iy, &im, &id, ihmsf) < 0) return;
+  char buf[32];
+  char* p = put_digits(buf, iy, 4);
+  *p++ = '-';
+  p = put_digits(p, im, 2);
+  *p++ = '-';
+  p = put_digits(p, id, 2);
+  *p++ = 'T';
+  p = put_digits(p, ihmsf[0], 2);
+  *p++ = ':';
+  p = put_digits(p, ihmsf[1], 2);
+  *p++ = ':';
+  p = put_digits(p, ihmsf[2], 2);
+  if (decimals > 0) {
+    *p++ = '.';
+    p = put_digits(p, ihmsf[3], decimals);
+  }
+  out.append(buf, p);
+}
+
+std::string iso_utc_date(double days_tt, int decimals) {
+  std::string out;
+  append_iso_utc_date(out, days_tt, decimals);
+  return out;
+}
+
+double tt_minus_utc_seconds(double days_tt) {
+  double u1 = 0.0, u2 = 0.0, fd = 0.0, dat = 0.0;
+  int iy = 0, im = 0, id = 0;
+  if (!has_utc(days_tt) || !tt_to_utc(days_tt, u1, u2) || eraJd2cal(u1, u2, &iy, &im, &id, &fd) != 0 ||
+      eraDat(iy, im, id, fd, &dat) < 0)
+    return std::nan("");
+  return dat + TT_MINUS_TAI;
+}
+
+double now_tt_days() {
+  constexpr std::int64_t DAY_US = 86400000000;  // microseconds per day
+  constexpr std::int32_t JDN_1970 = 2440588;    // Julian day number of 1970 January 1, where the clock counts from
+  const std::int64_t us =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  const std::int64_t day = floor_div(us, DAY_US);
+  const std::int64_t in_day = us - day * DAY_US;
+  std::int32_t m = 0, d = 0, y = 0;
+  caldat(static_cast<std::int32_t>(JDN_1970 + day), m, d, y);
+  std::string ignored;
+  const std::optional<double> tt = utc_to_tt_days(y, m, d, static_cast<std::int32_t>(in_day / 3600000000),
+                                                  static_cast<std::int32_t>(in_day / 60000000 % 60),
+                                                  static_cast<double>(in_day % 60000000) / 1e6, ignored);
+  return tt ? *tt : std::nan("");
 }
 
 }  // namespace kest

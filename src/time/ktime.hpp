@@ -6,9 +6,15 @@
 // 1582 October 15 (day number 2299161) on; years are numbered without a year
 // zero (year -1 precedes year 1, and -1, -5, -9, ... are leap years). A Julian
 // day number counts whole civil days from midnight: 2451545 is 2000 January 1
-// and 0 is year -4713 January 1 of the Julian calendar. Every routine is a
-// plain function of its arguments: it keeps nothing between calls, so any
-// number of threads may call them at once.
+// and 0 is year -4713 January 1 of the Julian calendar.
+//
+// Dates are in TT unless they say UTC. UTC comes from ERFA's table of leap
+// seconds (and of the drifting offsets of 1960 to 1971); leap seconds
+// announced after that table are unknown, so a UTC date beyond it is
+// converted with the last count the table holds. Every routine is a plain
+// function of its arguments (now_tt_days also reads the system clock): it
+// keeps nothing between calls, so any number of threads may call them at
+// once.
 #pragma once
 
 #include <array>
@@ -105,14 +111,29 @@ constexpr bool in_date_span(double days) { return days >= FIRST_DATE && days < E
 // The message for a date outside the span.
 std::string date_span_message(std::string_view text);
 
-// A date as days from J2000.0 (TT), from "2026-12-09", "2026-12-09T06:30",
-// "2026-12-09T06:30:15.5", "JD2461383.5" or "J2000+9838.5" (also "J2000-12").
-// Calendar dates are Gregorian from 1582 October 15 and Julian before, with
-// astronomical year numbers (year 0 is 1 BC). A bare number is refused: it
-// could be either kind of day number. A date outside the span of dates
-// (in_date_span) is refused in each form, so that every date returned can
-// be laid out, searched and converted without overflow. Returns nothing,
-// with a message.
+// A date as days from J2000.0 (TT).
+//   text   in   one of the forms of the notes
+//   error  out  the message when the text is refused
+// Returns nothing, with a message, when the text is refused.
+// 1. A calendar date in TT: "2026-12-09", "2026-12-09T06:30",
+//    "2026-12-09T06:30:15.5"; a blank may stand for the T
+//    ("2026-12-09 06:30"). Calendar dates are Gregorian from 1582 October 15
+//    and Julian before, with astronomical year numbers (year 0 is 1 BC).
+// 2. A calendar date in UTC: a time of day followed by "Z"
+//    ("2021-02-18T20:55Z", "2021-02-18T20:55:00.5Z"), a date or date and time
+//    followed by " UTC" ("2021-02-18 20:55 UTC"), or local time with its
+//    offset from UTC ("2021-02-18T21:55+01:00", "-05:00"); converted to TT
+//    by utc_to_tt_days. A leap second, 23:59:60 UTC, is taken on a day that
+//    ends with one. UTC before 1960 is refused; a zone other than these
+//    ("PST", "UTC+1") is refused, named in the message.
+// 3. A Julian date, "JD2461383.5", or days from J2000.0, "J2000+9838.5"
+//    (also "J2000" and "J2000-12"), both in TT.
+// 4. "now", the system clock (now_tt_days), and "now+STEP" or "now-STEP"
+//    with a step as parse_step reads it ("now+10d", "now-6h", "now+2.5").
+// 5. A bare number is refused: it could be either kind of day number. A
+//    date outside the span of dates (in_date_span) is refused in each form,
+//    so that every date returned can be laid out, searched and converted
+//    without overflow.
 std::optional<double> parse_date(std::string_view text, std::string& error);
 
 // The year of a frozen epoch ("2024.5"), a decimal number from 1000 to
@@ -155,6 +176,52 @@ class IsoDateWriter {
   char day_text_[24] = {};
   int day_len_ = 0;  // 0: no day held yet
 };
+
+// ---- UTC ----------------------------------------------------------------------
+
+// 1960-01-01T00:00 UTC, where UTC begins, as days from J2000.0 (TT): TAI-UTC
+// was then 0.9434820 s, so TT-UTC 33.1274820 s.
+inline constexpr double FIRST_UTC_DATE = -14610.499616580069;
+// Whether UTC exists at an instant of TT: from FIRST_UTC_DATE on, within the
+// span of dates (not-a-number does not).
+constexpr bool has_utc(double days_tt) { return days_tt >= FIRST_UTC_DATE && days_tt < END_DATE; }
+
+// Days from J2000.0 (TT) of an instant of UTC.
+//   year, month, day      in   Gregorian calendar date of UTC, 1960 on
+//   hour, minute, second  in   time of day of UTC; second 60.0 up to 61.0
+//                              in the leap second that ends a day
+//   error                 out  why the instant is refused
+// Returns nothing, with error set, when the instant is refused.
+// 1. The message says why without naming the date, so that it reads after
+//    the caller's own naming of it ("date '...': " + error).
+// 2. Refused: a date before 1960 (UTC begins then), a day or time of day
+//    that does not exist (a leap second on a day without one), and an
+//    instant whose TT lies outside the span of dates.
+// 3. A date after the last leap second the table knows is converted with
+//    that count: leap seconds announced later are unknown.
+std::optional<double> utc_to_tt_days(std::int32_t year, std::int32_t month, std::int32_t day, std::int32_t hour,
+                                     std::int32_t minute, double second, std::string& error);
+
+// The instant of TT as UTC in ISO 8601, "YYYY-MM-DDThh:mm:ss" rounded to the
+// second, or with that many decimals of the second (0 to 9).
+//   days_tt   in   days from J2000.0 (TT)
+//   decimals  in   decimals of the second
+// 1. A leap second is shown as second 60 ("2016-12-31T23:59:60").
+// 2. The text is empty where UTC does not exist (has_utc is false).
+std::string iso_utc_date(double days_tt, int decimals = 0);
+// The same appended to out (nothing appended where UTC does not exist).
+void append_iso_utc_date(std::string& out, double days_tt, int decimals = 0);
+
+// TT-UTC in seconds at an instant of TT: TAI-UTC of the table plus 32.184 s
+// (69.184 s from 2017 on); not-a-number where UTC does not exist. During a
+// leap second it is the count of the day that the leap second ends.
+double tt_minus_utc_seconds(double days_tt);
+
+// The system clock, UTC to the microsecond, as days from J2000.0 (TT).
+// 1. The clock counts no leap seconds: during one it repeats or stretches
+//    a second, as the system keeps it.
+// 2. Not-a-number when the clock reads a date without UTC (before 1960).
+double now_tt_days();
 
 // ---- Integer division rounded down --------------------------------------------
 

@@ -1,7 +1,8 @@
 // ISO dates and steps: the accepted forms, the refusals, and the
-// ISO text of an instant.
+// ISO text of an instant; UTC dates and their conversion to TT.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -182,6 +183,139 @@ TEST(SeasonDates, WriterReusedOverARun) {
       const std::string text(buf, reused.write(buf, days, r.decimals));
       ASSERT_EQ(text, iso_date(days, r.decimals)) << "run from " << r.first << ", row " << i;
     }
+  }
+}
+
+// ---- UTC ----------------------------------------------------------------------
+
+constexpr double SECOND = 1.0 / 86400.0;  // days
+
+// Each UTC text names the instant of the TT text beside it. The offsets are
+// the published table's TAI-UTC plus TT-TAI = 32.184 s: 37 s from 2017
+// (69.184 s), 36 s in the leap second that ends 2016; while UTC drifted,
+// 3.5401300 s on 1965-01-01 and 4.2131700 + (39887 - 39126) x 0.002592 =
+// 6.1856820 s on 1968-02-01.
+TEST(UtcDates, SameInstantAsTT) {
+  const struct {
+    const char *utc, *tt;
+  } rows[] = {
+      {"2021-02-18T20:55Z", "2021-02-18T20:56:09.184"},      {"2021-02-18T20:55:00.5Z", "2021-02-18T20:56:09.684"},
+      {"2021-02-18 20:55 UTC", "2021-02-18T20:56:09.184"},   {"2021-02-18T15:55-05:00", "2021-02-18T20:56:09.184"},
+      {"2021-02-19T00:25+03:30", "2021-02-18T20:56:09.184"}, {"2021-02-18T00:30+01:00", "2021-02-17T23:31:09.184"},
+      {"2021-02-18 UTC", "2021-02-18T00:01:09.184"},         {"2026-12-09 06:30", "2026-12-09T06:30"},
+      {"2016-12-31T23:59:60Z", "2017-01-01T00:01:08.184"},   {"2017-01-01T00:59:60.5+01:00", "2017-01-01T00:01:08.684"},
+      {"2017-01-01T00:00Z", "2017-01-01T00:01:09.184"},      {"1972-01-01T00:00:01Z", "1972-01-01T00:00:43.184"},
+      {"1965-01-01T00:00Z", "1965-01-01T00:00:35.72413"},    {"1968-02-01T00:00Z", "1968-02-01T00:00:38.369682"},
+      {"2150-06-01T00:00Z", "2150-06-01T00:01:09.184"},  // past the table: its last count
+  };
+  for (const auto& r : rows) {
+    std::string error;
+    const auto utc = parse_date(r.utc, error);
+    ASSERT_TRUE(utc.has_value()) << r.utc << ": " << error;
+    EXPECT_NEAR(*utc, *parse_date(r.tt, error), 1e-6 * SECOND) << r.utc;
+  }
+}
+
+// TT-UTC from the same table, away from its steps (at a step either count
+// is right to the rounding of the instant); UTC begins at FIRST_UTC_DATE.
+TEST(UtcDates, TTMinusUTCAndTheFirstDate) {
+  const struct {
+    const char* utc;
+    double seconds;
+  } rows[] = {{"1960-01-01T00:00Z", 32.184 + 0.9434820},  // 1.4178180 + (36934 - 37300) x 0.001296
+              {"1968-02-01T00:00:01Z", 32.184 + 6.1856820}, {"1999-01-01T00:00:01Z", 32.184 + 32.0},
+              {"2016-12-31T23:59:59Z", 32.184 + 36.0},      {"2150-06-01T00:00Z", 69.184}};
+  std::string error;
+  for (const auto& r : rows) EXPECT_NEAR(tt_minus_utc_seconds(*parse_date(r.utc, error)), r.seconds, 1e-6) << r.utc;
+  EXPECT_EQ(*parse_date("1960-01-01T00:00Z", error), FIRST_UTC_DATE);
+  EXPECT_NEAR(FIRST_UTC_DATE, -14610.5 + (32.184 + 0.9434820) * SECOND, 1e-6 * SECOND);
+  const double before = std::nextafter(FIRST_UTC_DATE, -1e9);
+  EXPECT_FALSE(has_utc(before));
+  EXPECT_TRUE(std::isnan(tt_minus_utc_seconds(before)));
+  EXPECT_EQ(iso_utc_date(FIRST_UTC_DATE, 9), "1960-01-01T00:00:00.000000000");
+  EXPECT_EQ(iso_utc_date(before) + iso_utc_date(END_DATE) + iso_utc_date(std::nan("")), "");
+}
+
+TEST(UtcDates, Refusals) {
+  const struct {
+    const char* text;
+    const char* says;  // a piece of the message
+  } rows[] = {
+      {"2015-12-31T23:59:60Z", "no leap second is known at the end of 2015-12-31 (UTC)"},
+      {"2030-12-31T23:59:60Z", "no leap second is known"},
+      {"2017-01-01T00:59:60+02:00", "out of range"},  // 22:59:60 UTC
+      {"2016-12-31T23:59:61Z", "out of range"},       {"2016-12-31T23:59:60", "out of range"},  // TT
+      {"1961-07-31T23:59:59.97Z", "out of range"},    // that day ended 0.05 s early
+      {"1959-12-31T23:59:59Z", "is UTC, which begins in 1960; give it in TT"},
+      {"1960-01-01T00:30+01:00", "begins in 1960"},   {"1000-01-01 UTC", "begins in 1960"},
+      {"2026-12-09T00:00 PST", "' PST' is not understood"}, {"2026-12-09T00:00Q", "'Q' is not understood"},
+      {"2026-12-09T00:00 UTC+1", "' UTC+1' is not"},  {"2026-12-09T00:00UTC", "'UTC' is not"},
+      {"2026-12-09T00:00+1", "'+1' is not"},          {"2026-12-09T00:00+24:00", "'+24:00' is out of range"},
+      {"2026-12-09x", "'x' is not understood"},       {"2026-12-09Z", "needs a time of day"},
+      {"2026-12-09-05:00", "needs a time of day"},    {"9999-12-31T23:59:30Z", "outside the span of dates"},
+      {"now+", "'+' after now is not understood"},    {"now+x", "'+x' after now"},
+      {"nowz", "'z' after now"},                      {"now+0d", "after now"},
+      {"now 10d", "after now"},                       {"now+1e9y", "outside the span of dates"},
+  };
+  for (const auto& r : rows) {
+    std::string error;
+    EXPECT_FALSE(parse_date(r.text, error).has_value()) << r.text;
+    EXPECT_NE(error.find(r.says), std::string::npos) << r.text << ": " << error;
+  }
+  // The converter itself, without the calendar check of a text.
+  std::string error;
+  EXPECT_FALSE(utc_to_tt_days(2021, 2, 29, 0, 0, 0.0, error).has_value());
+  EXPECT_EQ(error, "there is no such day in the calendar");
+  EXPECT_FALSE(utc_to_tt_days(2021, 2, 18, 12, 0, std::nan(""), error).has_value());
+  EXPECT_EQ(error, "the time of day is out of range");
+}
+
+// now is the system clock, read here on its own (valid from 2017 on, while
+// TT-UTC is 69.184 s).
+TEST(UtcDates, Now) {
+  const auto us =
+      std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch());
+  const double expected = static_cast<double>(us.count()) / 86400e6 + (2440587.5 - 2451545.0) + 69.184 * SECOND;
+  std::string error;
+  EXPECT_NEAR(now_tt_days(), expected, SECOND);
+  EXPECT_NEAR(*parse_date("now", error), expected, SECOND);
+  EXPECT_NEAR(*parse_date("now+10d", error) - expected, 10.0, SECOND);
+  EXPECT_NEAR(*parse_date("now-6h", error) - expected, -0.25, SECOND);
+}
+
+// The UTC text of an instant: leap seconds as :60, rounding carried across
+// them, and text -> TT -> text unchanged to the millisecond.
+TEST(UtcDates, IsoTextAndRoundTrip) {
+  const struct {
+    const char* utc;
+    int decimals;
+    const char* shown;
+  } rows[] = {
+      {"2016-12-31T23:59:60Z", 0, "2016-12-31T23:59:60"},
+      {"2016-12-31T23:59:60.5Z", 1, "2016-12-31T23:59:60.5"},
+      {"2016-12-31T23:59:60.9996Z", 3, "2017-01-01T00:00:00.000"},
+      {"2016-12-31T23:59:59.9996Z", 3, "2016-12-31T23:59:60.000"},
+      {"2015-12-31T23:59:59.9996Z", 3, "2016-01-01T00:00:00.000"},
+      {"2021-02-18T20:56:09.184", 3, "2021-02-18T20:55:00.000"},  // TT in, UTC out
+  };
+  std::string error;
+  for (const auto& r : rows) EXPECT_EQ(iso_utc_date(*parse_date(r.utc, error), r.decimals), r.shown) << r.utc;
+  std::uint64_t seed = 20210218;
+  const auto next = [&seed](std::uint64_t n) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    return (seed >> 33) % n;
+  };
+  // Whole milliseconds from 1960 to 2200, and the leap seconds of four years.
+  const std::int64_t from_ms = -14610LL * 86400000, span_ms = 240LL * 365 * 86400000;
+  const char* const leap_days[] = {"1972-06-30", "1998-12-31", "2005-12-31", "2016-12-31"};
+  for (int i = 0; i < 20000; ++i) {
+    const auto ms = from_ms + static_cast<std::int64_t>(next(static_cast<std::uint64_t>(span_ms)));
+    const std::string text =
+        i % 10 == 0 ? std::string(leap_days[i / 10 % 4]) + "T23:59:60." + std::to_string(100 + next(900)) + "Z"
+                    : iso_date(static_cast<double>(ms) / 86400000.0 - 0.5, 3) + "Z";
+    const auto d = parse_date(text, error);
+    ASSERT_TRUE(d.has_value()) << text << ": " << error;
+    ASSERT_EQ(iso_utc_date(*d, 3) + "Z", text);
   }
 }
 
