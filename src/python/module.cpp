@@ -94,7 +94,30 @@ py::dict entry_dict(const BodyEntry& b) {
 // Days from J2000.0 of an array of datetime64, NaN for NaT. The years are
 // checked first in whole years, which no datetime64 overflows, so that no
 // date outside the span of dates wraps round in the finer unit.
-std::vector<double> datetime_days(const py::array& arr) {
+// A number of days from J2000.0 checked against the span of dates.
+double days_in_span(double d) {
+  if (std::isfinite(d) && !in_date_span(d)) throw py::value_error(date_span_message("J2000" + std::string(d < 0 ? "" : "+") + number(d)));
+  return d;
+}
+
+// Days from J2000.0 (TT) of an instant of UTC, given as microseconds from
+// 1970-01-01T00:00 UTC; ValueError before 1960, when UTC did not exist.
+double utc_micros_days(std::int64_t us, const std::string& shown) {
+  constexpr std::int64_t DAY = 86400000000;
+  const std::int64_t day = floor_div(us, DAY), in_day = us - day * DAY;
+  std::int32_t month = 0, mday = 0, year = 0;
+  caldat(static_cast<std::int32_t>(day + 2440588), month, mday, year);
+  const auto hour = static_cast<std::int32_t>(in_day / 3600000000), minute = static_cast<std::int32_t>(in_day / 60000000 % 60);
+  const double second = static_cast<double>(in_day % 60000000) / 1e6;
+  std::string error;
+  const auto t = utc_to_tt_days(year, month, mday, hour, minute, second, error);
+  if (!t) throw py::value_error("date " + shown + " (UTC): " + error);
+  return *t;
+}
+
+// Days from J2000.0 of an array of datetime64 (TT, or UTC when utc), NaN
+// for NaT.
+std::vector<double> datetime_days(const py::array& arr, bool utc = false) {
   const auto nat = std::numeric_limits<std::int64_t>::min();
   const auto years = arr.attr("astype")("datetime64[Y]").attr("astype")("int64").cast<py::array_t<std::int64_t, py::array::c_style | py::array::forcecast>>();
   const std::int64_t* y = years.data();
@@ -107,15 +130,34 @@ std::vector<double> datetime_days(const py::array& arr) {
   const std::int64_t* p = us.data();
   std::vector<double> out;
   out.reserve(static_cast<std::size_t>(us.size()));
-  for (py::ssize_t i = 0; i < us.size(); ++i)
-    out.push_back(p[i] == nat ? std::nan("") : static_cast<double>(p[i]) / 8.64e10 + UNIX_EPOCH_DAYS);
+  for (py::ssize_t i = 0; i < us.size(); ++i) {
+    if (p[i] == nat) {
+      out.push_back(std::nan(""));
+    } else if (utc) {
+      out.push_back(utc_micros_days(p[i], py::str(arr.attr("reshape")(-1)[py::int_(i)]).cast<std::string>()));
+    } else {
+      out.push_back(static_cast<double>(p[i]) / 8.64e10 + UNIX_EPOCH_DAYS);
+    }
+  }
   return out;
 }
 
-// A number of days from J2000.0 checked against the span of dates.
-double days_in_span(double d) {
-  if (std::isfinite(d) && !in_date_span(d)) throw py::value_error(date_span_message("J2000" + std::string(d < 0 ? "" : "+") + number(d)));
-  return d;
+// A Python datetime or date (pandas Timestamp among them): one that knows
+// its zone through UTC; a naive one TT, or UTC when utc. The calendar is the
+// proleptic Gregorian one of Python and numpy, and a naive value equals the
+// datetime64 of the same fields.
+double datetime_object_days(const py::handle& h, bool utc) {
+  const py::module_ dt = py::module_::import("datetime");
+  py::object v = py::reinterpret_borrow<py::object>(h);
+  if (!py::isinstance(h, dt.attr("datetime"))) v = dt.attr("datetime").attr("combine")(h, dt.attr("time")());
+  const bool aware = !v.attr("utcoffset")().is_none();
+  if (aware) v = v.attr("astimezone")(dt.attr("timezone").attr("utc"));
+  // Microseconds from 1970-01-01T00:00 of the fields, as numpy counts them.
+  const std::int64_t days = v.attr("toordinal")().cast<std::int64_t>() - 719163;
+  const std::int64_t us = ((days * 24 + v.attr("hour").cast<std::int64_t>()) * 60 + v.attr("minute").cast<std::int64_t>()) * 60000000 +
+                          v.attr("second").cast<std::int64_t>() * 1000000 + v.attr("microsecond").cast<std::int64_t>();
+  if (aware || utc) return utc_micros_days(us, py::str(v).cast<std::string>());
+  return days_in_span(static_cast<double>(us) / 8.64e10 + UNIX_EPOCH_DAYS);
 }
 
 // Whether a Python object is a real number: an int, a float or a numpy
@@ -136,9 +178,10 @@ double python_number(const py::handle& h, const char* what) {
 }
 
 // A date: days from J2000.0 (a number), a text the command reads
-// ("2026-12-09", "JD2461383.5", "J2000+9838.5") or a numpy datetime64;
-// within the span of dates, and not NaN or NaT.
-double date_of(const py::handle& h) {
+// ("2026-12-09", "JD2461383.5", "J2000+9838.5", "2021-02-18T20:55Z"), a
+// numpy datetime64 or a Python datetime or date; within the span of dates,
+// and not NaN or NaT. utc: naive datetime64 and datetime values are UTC.
+double date_of(const py::handle& h, bool utc = false) {
   if (py::isinstance<py::str>(h)) {
     std::string error;
     const auto d = parse_date(h.cast<std::string>(), error);
@@ -148,11 +191,14 @@ double date_of(const py::handle& h) {
   const py::module_ np = py::module_::import("numpy");
   double d = 0.0;
   if (py::isinstance(h, np.attr("datetime64"))) {
-    d = datetime_days(np.attr("asarray")(h))[0];
+    d = datetime_days(np.attr("asarray")(h), utc)[0];
+  } else if (py::isinstance(h, py::module_::import("datetime").attr("date"))) {
+    d = datetime_object_days(h, utc);
   } else if (is_real_number(h)) {
     d = days_in_span(h.cast<double>());
   } else {
-    throw py::type_error("a date is days from J2000.0 (a number), a text such as '2026-12-09', or a numpy datetime64");
+    throw py::type_error("a date is days from J2000.0 (a number), a text such as '2026-12-09', a numpy datetime64 "
+                         "or a datetime, not " + py::str(py::type::of(h).attr("__name__")).cast<std::string>());
   }
   if (!std::isfinite(d)) throw py::value_error("a date must be a finite number of days, or a date (not NaN or NaT)");
   return d;
@@ -160,13 +206,16 @@ double date_of(const py::handle& h) {
 
 // Dates as days from J2000.0, from an array of numbers or datetime64, or a
 // sequence of texts.
-std::vector<double> dates_of(const py::object& dates) {
+std::vector<double> dates_of(const py::object& dates, bool utc = false) {
+  // One text is one date, not a sequence of letters.
+  if (py::isinstance<py::str>(dates)) return {date_of(dates, utc)};
   const py::module_ np = py::module_::import("numpy");
   py::array arr = np.attr("asarray")(dates);
   if (arr.ndim() > 1) throw py::value_error("dates must be one-dimensional");
+  if (arr.ndim() == 0 && arr.dtype().kind() == 'O') return {date_of(dates, utc)};
   const char kind = arr.dtype().kind();
   std::vector<double> out;
-  if (kind == 'M') return datetime_days(arr);
+  if (kind == 'M') return datetime_days(arr, utc);
   if (kind == 'f' || kind == 'i' || kind == 'u') {
     const auto f = arr.attr("astype")("float64").cast<py::array_t<double, py::array::c_style | py::array::forcecast>>();
     out.assign(f.data(), f.data() + f.size());
@@ -176,7 +225,7 @@ std::vector<double> dates_of(const py::object& dates) {
     return out;
   }
   if (kind == 'U' || kind == 'O' || kind == 'S') {
-    for (const py::handle h : py::iter(dates)) out.push_back(date_of(h));
+    for (const py::handle h : py::iter(dates)) out.push_back(date_of(h, utc));
     return out;
   }
   throw py::type_error(std::string("dates of dtype ") + py::str(arr.dtype()).cast<std::string>() +
@@ -296,8 +345,8 @@ class PyBody {
   double perihelion() const { return at_.elements.TJP; }
   std::string perihelion_date() const { return iso_date(at_.elements.TJP, 3); }
 
-  py::dict seasons(const py::object& dates) const {
-    const std::vector<double> days = dates_of(dates);
+  py::dict seasons(const py::object& dates, bool utc) const {
+    const std::vector<double> days = dates_of(dates, utc);
     const auto n = static_cast<py::ssize_t>(days.size());
     {
       // The elements over the dates asked for.
@@ -350,10 +399,10 @@ class PyBody {
     return out;
   }
 
-  py::list events(const py::object& start, const py::object& end, const py::object& angles) const {
+  py::list events(const py::object& start, const py::object& end, const py::object& angles, bool utc) const {
     std::vector<double> ls;
     for (const py::handle a : py::iter(angles)) ls.push_back(python_number(a, "a season angle"));
-    const double from = date_of(start), to = date_of(end);
+    const double from = date_of(start, utc), to = date_of(end, utc);
     if (from > to) throw py::value_error("the start lies after the end");
     for (double x : ls)
       if (!std::isfinite(x)) throw py::value_error("season angles must be finite");
@@ -385,9 +434,9 @@ class PyBody {
     return out;
   }
 
-  py::dict date_of_ls(const py::object& angle, const py::object& after) const {
+  py::dict date_of_ls(const py::object& angle, const py::object& after, bool utc) const {
     const double ls = python_number(angle, "Ls");
-    const double from = date_of(after);
+    const double from = date_of(after, utc);
     if (!std::isfinite(ls)) throw py::value_error("Ls and the date must be finite");
     const double L = std::fmod(std::fmod(ls, 360.0) + 360.0, 360.0);
     const double period = body_.model.at(from / 36525.0).PERIOD;
@@ -654,15 +703,20 @@ PYBIND11_MODULE(kest, m) {
       .def_property_readonly("eccentricity", &PyBody::eccentricity)
       .def_property_readonly("perihelion", &PyBody::perihelion, "time of perihelion, days from J2000.0 (TT)")
       .def_property_readonly("perihelion_date", &PyBody::perihelion_date, "time of perihelion, ISO 8601 (TT)")
-      .def("seasons", &PyBody::seasons, py::arg("dates"),
-           "Seasons at dates (days from J2000.0, numpy datetime64 or ISO texts): a dict of numpy arrays days, ls, "
+      .def("seasons", &PyBody::seasons, py::arg("dates"), py::kw_only(), py::arg("utc") = false,
+           "Seasons at dates (days from J2000.0, numpy datetime64, datetime, date or ISO texts): a dict of numpy arrays "
+           "days, ls, "
            "subsolar_latitude (planetocentric), subsolar_lon_deg (planetocentric east longitude of the subsolar point, "
            "0 to 360, from the body's IAU prime meridian), distance (AU), true_anomaly, flux (W/m2), and mars_year for "
-           "Mars. Where the model is known to be off for these dates, each limit is said once in a kest.ModelWarning.")
+           "Mars. Where the model is known to be off for these dates, each limit is said once in a kest.ModelWarning.\n\n"
+           "Dates are TT unless they say otherwise: a datetime or pandas Timestamp that knows its time zone is turned "
+           "into UTC, then into TT with the leap seconds of ERFA; a text ending in Z, ' UTC' or an offset is UTC. "
+           "Naive datetime, date and datetime64 values are TT, or UTC with utc=True (UTC begins in 1960: earlier UTC "
+           "dates raise ValueError). datetime and datetime64 values count the proleptic Gregorian calendar.")
       .def("events", &PyBody::events, py::arg("start"), py::arg("end"),
-           py::arg("ls") = py::make_tuple(0.0, 90.0, 180.0, 270.0),
+           py::arg("ls") = py::make_tuple(0.0, 90.0, 180.0, 270.0), py::kw_only(), py::arg("utc") = false,
            "The instants when Ls passes the given angles, and the perihelia and aphelia, in time order.")
-      .def("date_of_ls", &PyBody::date_of_ls, py::arg("ls"), py::arg("after"),
+      .def("date_of_ls", &PyBody::date_of_ls, py::arg("ls"), py::arg("after"), py::kw_only(), py::arg("utc") = false,
            "The first instant after a date when Ls passes the given angle.");
   m.def("read_state", &read_state, py::arg("path"), py::arg("record") = py::none(),
         "A state record: record N (1 to 15) of a binary state file such as KESTCM.DAT, or the first record of a "

@@ -87,6 +87,13 @@ void check_span(const SeasonBody& b, double first, double last) {
   for (const std::string& note : season_notes(b, first, last)) std::cerr << "kest-season: warning: " << note << '\n';
 }
 
+// With --utc, the dates from first to last must have UTC (1960 on).
+void check_utc(bool utc, double first, double last) {
+  if (!utc || (has_utc(first) && has_utc(last))) return;
+  usage("--utc: " + iso_date(has_utc(first) ? last : first).substr(0, 10) +
+        " (TT) lies before 1960, and there is no UTC then; leave out --utc to have the dates in TT");
+}
+
 // Standard output, written in large blocks. A reader that goes away (a
 // closed pipe) ends the output quietly; any other failure is reported.
 class Output {
@@ -246,9 +253,10 @@ int run(int argc, char** argv) {
   app.set_version_flag("--version", std::string("kest-season ") + KEST_VERSION);
   app.require_subcommand(0, 1);
   std::string tables_opt;
-  bool list = false, csv = false, json = false;
+  bool list = false, csv = false, json = false, utc = false;
   std::string epoch_s;
-  app.add_option("--tables", tables_opt, "directory of the six element tables");
+  app.add_option("--tables", tables_opt, "directory of the six element tables and the rotation table");
+  app.add_flag("--utc", utc, "write the date column in UTC (date_utc) instead of TT (date_tt); dates from 1960 on");
   app.add_flag("--list", list, "list every body of the tables with its kind, table and item");
   auto* csv_flag = app.add_flag("--csv", csv, "CSV: a header row, then one row per line, numbers at full precision");
   app.add_flag("--json", json, "JSON: an array of objects")->excludes(csv_flag);
@@ -364,7 +372,8 @@ int run(int argc, char** argv) {
             " season angles); take a shorter span or fewer angles");
     check_span(*body, from, to);
     // Events go out as they are found, in blocks.
-    Writer w(format, body->mars, true);
+    check_utc(utc, from, to);
+    Writer w(format, body->mars, true, utc);
     w.header(text);
     ProgressLine progress("kest-season: event", "events", static_cast<long long>(bound));
     long long given = 0;
@@ -444,19 +453,24 @@ int run(int argc, char** argv) {
   } else {
     check_span(*body, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
   }
-  Writer w(format, body->mars, false);
+  if (dates.empty()) {
+    check_utc(utc, first, first + static_cast<double>(count - 1) * step);
+  } else {
+    check_utc(utc, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
+  }
+  Writer w(format, body->mars, false, utc);
   w.header(text);
   const std::size_t n = dates.empty() ? count : dates.size();
   const auto date = [&](std::size_t i) { return dates.empty() ? first + static_cast<double>(i) * step : dates[i]; };
   out.put(text);
   const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
-    Writer cw(format, body->mars, false);
+    Writer cw(format, body->mars, false, utc);
     if (begin > 0) cw.continued();
     block.reserve(block.size() + (end - begin) * 160);
     for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(*body, date(i)));
   };
   write_rows(n, produce, out);
-  Writer tail(format, body->mars, false);
+  Writer tail(format, body->mars, false, utc);
   if (n > 0) tail.continued();
   tail.footer(text);
   out.put(text);

@@ -1,6 +1,7 @@
 // Rows and events as an aligned text table, CSV (RFC 4180, a header row and
 // full-precision numbers) or JSON.
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -43,12 +44,13 @@ std::string csv_text(std::string_view s) {
   return out + '"';
 }
 
-Writer::Writer(OutputFormat format, bool mars, bool events) : format_(format), mars_(mars), events_(events) {}
+Writer::Writer(OutputFormat format, bool mars, bool events, bool utc)
+    : format_(format), mars_(mars), events_(events), utc_(utc) {}
 
 void Writer::header(std::string& out) const {
   switch (format_) {
     case OutputFormat::text:
-      append_padded(out, "date (TT)", 20);
+      append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
       if (events_) append_padded(out, "event", 12);
       out += "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  subsolar lon deg (east)"
              "  true anomaly deg   flux W/m2";
@@ -56,7 +58,7 @@ void Writer::header(std::string& out) const {
       out += '\n';
       break;
     case OutputFormat::csv:
-      out += "date_tt,";
+      out += utc_ ? "date_utc," : "date_tt,";
       if (events_) out += "event,";
       out += "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,subsolar_lon_deg,true_anomaly_deg,"
              "flux_w_m2";
@@ -72,7 +74,7 @@ void Writer::header(std::string& out) const {
 void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
   switch (format_) {
     case OutputFormat::text:
-      append_padded(out, iso_date(r.days), 20);
+      append_padded(out, utc_ ? iso_utc_date(r.days) : iso_date(r.days), 20);
       if (events_) append_padded(out, what, 12);
       append_fixed(out, r.days, 14, 6);
       append_fixed(out, r.distance, 13, 9);
@@ -87,7 +89,13 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
     case OutputFormat::csv: {
       // One row laid out in place, then appended whole.
       char buf[IsoDateWriter::MAX + 9 * SHORTEST_MAX];
-      char* p = dates_.write(buf, r.days, 3);
+      char* p = buf;
+      if (utc_) {
+        const std::string date = iso_utc_date(r.days, 3);
+        p = std::copy(date.begin(), date.end(), p);
+      } else {
+        p = dates_.write(buf, r.days, 3);
+      }
       *p++ = ',';
       if (events_) {
         out.append(buf, p);
@@ -111,7 +119,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
     }
     case OutputFormat::json:
       out += first_ ? "\n  " : ",\n  ";
-      out += "{\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
+      out += utc_ ? "{\"date_utc\": \"" + iso_utc_date(r.days, 3) + "\"" : "{\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
       if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
       out += ", \"days_j2000\": " + json_number(r.days) + ", \"distance_au\": " + json_number(r.distance) +
              ", \"ls_deg\": " + json_number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + json_number(r.sdec) +

@@ -33,7 +33,9 @@ std::string csv_text(std::string_view s);
 // Lays out rows or events in text; the caller writes the text out.
 class Writer {
  public:
-  Writer(OutputFormat format, bool mars, bool events);
+  // utc: the date column in UTC (date_utc) instead of TT (date_tt); every
+  // row must then have UTC (has_utc).
+  Writer(OutputFormat format, bool mars, bool events, bool utc = false);
   void header(std::string& out) const;
   void row(std::string& out, const SeasonRow& r, std::string_view what = {});
   void footer(std::string& out) const;
@@ -44,6 +46,7 @@ class Writer {
   OutputFormat format_;
   bool mars_;
   bool events_;
+  bool utc_;
   bool first_ = true;
   IsoDateWriter dates_;
 };

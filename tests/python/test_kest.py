@@ -67,6 +67,35 @@ def test_model_limits_are_warned_once_a_call(name, dates, says):
     assert all(issubclass(w.category, kest.ModelWarning) and issubclass(w.category, UserWarning) for w in caught)
 
 
+def test_utc_in_every_form_is_the_same_instant():
+    import datetime
+    import zoneinfo
+    mars = kest.Body("Mars", tables=DATA)
+    paris = zoneinfo.ZoneInfo("Europe/Paris")
+    tt = mars.seasons(["2021-02-18T20:56:09.184"])["days"][0]  # TT is UTC + 69.184 s in 2021
+    forms = [
+        (["2021-02-18T20:55Z"], {}),
+        ("2021-02-18 21:55+01:00", {}),
+        (datetime.datetime(2021, 2, 18, 21, 55, tzinfo=paris), {}),
+        ([datetime.datetime(2021, 2, 18, 20, 55)], {"utc": True}),
+        (np.array(["2021-02-18T20:55"], dtype="datetime64[s]"), {"utc": True}),
+    ]
+    try:
+        import pandas as pd
+        forms.append((pd.DatetimeIndex(["2021-02-18 15:55"], tz="America/New_York"), {}))
+        forms.append((pd.Series([pd.Timestamp("2021-02-18 20:55", tz="UTC")]), {}))
+    except ImportError:
+        pass
+    for dates, kw in forms:
+        assert abs(mars.seasons(dates, **kw)["days"][0] - tt) < 1e-9, (dates, kw)
+    # Naive values stay TT.
+    assert mars.seasons(datetime.datetime(2021, 2, 18, 20, 56, 9, 184000))["days"][0] == pytest.approx(tt, abs=1e-9)
+    with pytest.raises(ValueError, match="UTC, which begins in 1960"):
+        mars.seasons(np.array(["1950-01-01"], dtype="datetime64[D]"), utc=True)
+    with pytest.raises(ValueError, match="begins in 1960"):
+        mars.events("1959-01-01T00:00Z", "1961-01-01")
+
+
 def test_dates_in_three_forms_agree():
     body = kest.Body("mars", tables=DATA)
     a = body.seasons(np.array([9838.5]))

@@ -275,6 +275,37 @@ TEST(SeasonCommand, ModelLimitsAreSaidOnce) {
   EXPECT_EQ(frozen.err, "");
 }
 
+// Dates in UTC, in and out: the same instant in each form, the leap second
+// of 2016 written as :60, and no UTC before 1960.
+TEST(SeasonCommand, UtcInAndOut) {
+  ScratchDir dir;
+  dir.copy_tables();
+  // TT - UTC is 69.184 s from 2017 on (37 leap seconds), 68.184 s in 2016.
+  for (const char* date : {"2021-02-18T20:55Z", "2021-02-18 20:55 UTC", "2021-02-18T21:55+01:00", "2021-02-18T20:56:09.184"}) {
+    const auto r = season(dir, {"--csv", "at", "Mars", date});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fields(lines_of(r.out).at(1), ',').at(0), "2021-02-18T20:56:09.184") << date;
+  }
+  const auto leap = season(dir, {"--utc", "--csv", "table", "Mars", "--from", "2016-12-31T23:59:59Z", "--to",
+                                 "2017-01-01T00:00:01Z", "--step", "1s"});
+  ASSERT_EQ(leap.status, 0) << leap.err;
+  const auto rows = lines_of(leap.out);
+  ASSERT_EQ(rows.size(), 5u);  // three seconds of SI time hold four instants
+  EXPECT_EQ(rows[0].rfind("date_utc,days_j2000,", 0), 0u);
+  EXPECT_EQ(fields(rows[2], ',').at(0), "2016-12-31T23:59:60.000");
+  EXPECT_EQ(fields(rows[3], ',').at(0), "2017-01-01T00:00:00.000");
+  const auto text = season(dir, {"--utc", "at", "Mars", "now"});
+  EXPECT_EQ(text.status, 0);
+  EXPECT_EQ(text.out.rfind("date (UTC)  ", 0), 0u);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"at", "Mars", "1959-12-31T23:59Z"}, {"--utc", "at", "Mars", "1959-12-31T23:59"},
+        {"at", "Mars", "2026-01-01T00:00 PST"}, {"at", "Mars", "now+"}, {"--utc", "events", "Mars", "--from", "1950-01-01", "--to", "1970-01-01"}}) {
+    const auto r = season(dir, args);
+    EXPECT_EQ(r.status, 2) << args.back();
+    EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
+  }
+}
+
 // Long tables are laid out in blocks on several threads: the blocks must
 // join into exactly the text one writer lays out row by row, in CSV and in
 // JSON (whose commas run across the seams), at each date and frozen.
