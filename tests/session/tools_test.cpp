@@ -366,9 +366,9 @@ TEST(PlotEphemeris, TitlesAndFileNamesAreNeverRun) {
   }
 }
 
-// The validation of kest-season's events: a stand-in for kest-season passes
-// the real one's rows on, changed, and the validation must fail with the
-// right status and say what broke.
+// The validation of kest-season's events and rows: a stand-in for
+// kest-season passes the real one's rows on, changed, and the validation
+// must fail with the right status and say what broke.
 struct SeasonFault {
   const char* what;
   double earth_minutes;  // added to the Earth's instants
@@ -378,14 +378,22 @@ struct SeasonFault {
   int exit_status;       // of the stand-in
   int status;            // of the validation
   const char* says;
+  double lon = 0;            // degrees added to the subsolar longitude of lon_body's rows
+  const char* lon_body = "";
 };
 const SeasonFault kSeasonFaults[] = {
     {"unchanged", 0, 0, 0, 0, 0, 0, ""},
     {"the Earth's equinoxes 30 minutes late", 30, 0, 0, 0, 0, 1, "kest-season, Earth 2000: March equinox"},
     {"Mars years 2 hours late", 0, 2, 0, 0, 0, 1, "kest-season, Mars year 36: start"},
     {"Mars years numbered one too high", 0, 0, 1, 0, 0, 1, "kest-season, Mars year 36: 0 starts numbered 36"},
+    {"Mars years 10 s late, within the hour but not the dialogue's pole", 0, 10.0 / 3600.0, 0, 0, 0, 1,
+     "s that the two poles imply"},
     {"the printed date off its day count", 0, 0, 0, 1, 0, 2, "is +1.000 s from day"},
     {"kest-season failing", 0, 0, 0, 0, 2, 2, "ended with status 2"},
+    {"the Moon's subsolar longitude 1e-5 degree east", 0, 0, 0, 0, 0, 1,
+     "kest-season, Moon: subsolar longitude up to 1e-05", 1e-5, "Moon"},
+    {"Mars's subsolar longitude 0.03 degree east", 0, 0, 0, 0, 0, 1, "from the Allison-McEwen algorithm", 0.03,
+     "Mars"},
 };
 
 TEST(Validate, FailsWhenKestSeasonBreaksALimit) {
@@ -395,8 +403,9 @@ TEST(Validate, FailsWhenKestSeasonBreaksALimit) {
     SCOPED_TRACE(c.what);
     ScratchDir dir;
     char params[256];
-    std::snprintf(params, sizeof params, "EARTH, MARS, RENUMBER, DATE, STATUS = %g / 1440, %g / 24, %d, %g, %d\n",
-                  c.earth_minutes, c.mars_hours, c.renumber, c.date_seconds, c.exit_status);
+    std::snprintf(params, sizeof params,
+                  "EARTH, MARS, RENUMBER, DATE, STATUS, LON, LON_BODY = %g / 1440, %g / 24, %d, %g, %d, %g, '%s'\n",
+                  c.earth_minutes, c.mars_hours, c.renumber, c.date_seconds, c.exit_status, c.lon, c.lon_body);
     dir.write("kest-season",
               "#!/usr/bin/env python3\nimport csv, datetime, subprocess, sys\n" + std::string(params) +
                   "if STATUS: sys.exit(STATUS)\n"
@@ -412,12 +421,57 @@ TEST(Validate, FailsWhenKestSeasonBreaksALimit) {
                   "    t = datetime.datetime(2000, 1, 1, 12) + datetime.timedelta(days=days, seconds=DATE)\n"
                   "    r['days_j2000'], r['date_tt'] = repr(days), t.isoformat(timespec='milliseconds')\n"
                   "    if 'mars_year' in r: r['mars_year'] = str(int(r['mars_year']) + RENUMBER)\n"
+                  "    if LON_BODY in sys.argv and r.get('subsolar_lon_deg'):\n"
+                  "        r['subsolar_lon_deg'] = repr((float(r['subsolar_lon_deg']) + LON) % 360.0)\n"
                   "    w.writerow(r)\n");
     fs::permissions(dir.path() / "kest-season", fs::perms::owner_all);
     const int st = shell(quoted(tools_dir() / "validate") + " " + quoted(KEST_BINARY_PATH) + " --season " +
                          quoted(dir.path() / "kest-season") + " --fast -o " + quoted(dir.path() / "v.md") + " 2> " +
                          quoted(dir.path() / "err"));
     EXPECT_EQ(st, c.status) << dir.read("err");
+    EXPECT_NE(dir.read("err").find(c.says), std::string::npos) << dir.read("err");
+  }
+}
+
+// A copy of the validation beside a copy of the tables with one line of
+// rotation.tab changed: it must say which number is no longer the published
+// one (and, with the program reading the same table, that the rows are off).
+struct RotationDamage {
+  const char* what;
+  const char* line;  // the start of the line changed
+  const char* from;  // text within it
+  const char* to;
+  const char* says;
+};
+const RotationDamage kRotationDamages[] = {
+    {"Mars's rate of W in its last digit", "Mars ", "350.891982443297", "350.891982443298",
+     "rotation.tab, Mars: W1 350.891982443298 against the published 350.891982443297"},
+    {"Triton's quadratic term of an angle", "  term              177.85", "52.316             0",
+     "52.316          0.01", "rotation.tab, Triton: term 1 theta2 0.01 against the published 0"},
+};
+
+TEST(Validate, SaysWhichNumberOfTheRotationTableIsDamaged) {
+  if (!have("python3")) GTEST_SKIP() << "python3 is missing";
+  for (const auto& c : kRotationDamages) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    fs::create_directories(dir.path() / "tools");
+    fs::create_directories(dir.path() / "data");
+    fs::copy_file(tools_dir() / "validate", dir.path() / "tools" / "validate");
+    fs::permissions(dir.path() / "tools" / "validate", fs::perms::owner_all);
+    for (const auto& e : fs::directory_iterator(kest::testing::data_dir()))
+      if (e.path().extension() == ".tab") fs::copy_file(e.path(), dir.path() / "data" / e.path().filename());
+    std::string table = dir.read("data/rotation.tab");
+    const size_t line = table.find(std::string("\n") + c.line);
+    ASSERT_NE(line, std::string::npos) << c.line;
+    const size_t at = table.find(c.from, line);
+    ASSERT_LT(at, table.find('\n', line + 1)) << c.from;
+    table.replace(at, std::string(c.from).size(), c.to);
+    dir.write("data/rotation.tab", table);
+    const int st = shell(quoted(dir.path() / "tools" / "validate") + " " + quoted(KEST_BINARY_PATH) + " --season " +
+                         quoted(season_binary()) + " --fast -o " + quoted(dir.path() / "v.md") + " 2> " +
+                         quoted(dir.path() / "err"));
+    EXPECT_EQ(st, 1) << dir.read("err");
     EXPECT_NE(dir.read("err").find(c.says), std::string::npos) << dir.read("err");
   }
 }
