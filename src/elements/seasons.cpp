@@ -307,7 +307,7 @@ SeasonRow season_row(const SeasonBody& b, double days) {
   Vec3 to_sun, sun;
   vneg(z.PHFXX, to_sun);
   rotvec(s.frame.AFRM, to_sun, sun);
-  r.slon = surface_longitude(s.frame.ZBAXU, o.W, sun);
+  r.slon = surface_longitude(o, s.frame.ZBAXU, sun);
   double nu = std::atan2(z.PHFXX(2), z.PHFXX(1)) * R2D_VALUE;
   if (nu < 0.0) nu += 360.0;
   r.true_anomaly = nu;

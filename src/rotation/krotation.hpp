@@ -99,9 +99,9 @@ struct SurfacePoint {
 // orientation's pole): the body-fixed components are
 // R3(W) R1(90 - dec) R3(90 + ra) v, east longitude atan2(y, x).
 SurfacePoint surface_point(const Orientation& o, const Vec3& v);
-// The east longitude alone, degrees [0, 360), from the unit north pole
-// (components in the frame of v) and W, degrees: what a row needs, without
-// the pole's angles.
-double surface_longitude(const Vec3& pole, double W, const Vec3& v);
+// The east longitude alone, degrees [0, 360), from the orientation and its
+// unit north pole (components in the frame of v), as a frame already holds
+// it: what a row needs, without the sines and cosines of the pole's angles.
+double surface_longitude(const Orientation& o, const Vec3& pole, const Vec3& v);
 
 }  // namespace kest

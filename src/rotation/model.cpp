@@ -39,14 +39,18 @@ Orientation RotationModel::at(double days) const {
   return o;
 }
 
-double surface_longitude(const Vec3& pole, double W, const Vec3& v) {
+double surface_longitude(const Orientation& o, const Vec3& pole, const Vec3& v) {
   // With h the length of the pole's equatorial part, the node of the
   // body's equator is (-p2, p1, 0) / h and the axis square to it and the pole
-  // (-p3 p1, -p3 p2, h^2) / h; h drops out of the angle.
+  // (-p3 p1, -p3 p2, h^2) / h; h drops out of the angle. A declination
+  // beyond 90 degrees (the Earth's model before 2000) turns the equatorial
+  // part to the right ascension's opposite, and with it the node, which the
+  // model counts W from: it is turned back.
   const double h2 = pole(1) * pole(1) + pole(2) * pole(2);
   const double x = -pole(2) * v(1) + pole(1) * v(2);
   const double y = -pole(3) * (pole(1) * v(1) + pole(2) * v(2)) + h2 * v(3);
-  double lon = std::fmod(std::atan2(y, x) * DEG_PER_RAD - W, 360.0);
+  const double beyond = std::fabs(std::remainder(o.dec, 360.0)) > 90.0 ? 180.0 : 0.0;
+  double lon = std::fmod(std::atan2(y, x) * DEG_PER_RAD + beyond - o.W, 360.0);
   if (lon < 0.0) lon += 360.0;
   return lon >= 360.0 ? 0.0 : lon;
 }

@@ -147,6 +147,24 @@ TEST(RotationSubsolar, MarsAgreesWithTheMarsTimeAlgorithm) {
   }
 }
 
+// A row's longitude from the frame's pole vector against the model's own
+// rotations, at poles either side of the ICRF pole: the Earth's model
+// carries its declination past 90 degrees before 2000, where the longitude
+// once came out 180 degrees off.
+TEST(RotationSubsolar, LongitudeFromThePoleVectorEqualsTheModels) {
+  const Orientation poles[] = {{0.2564087748, 90.2228076249, 9.69}, {-0.17, 89.85, 348.19}, {317.65, 52.87, 18.29},
+                               {132.993, -6.163, 302.7}, {40.0, -95.0, 10.0}, {10.0, 269.0, 200.0}};
+  const Vec3 directions[] = {{{1.0, 0.0, 0.0}}, {{-0.3, 0.8, 0.2}}, {{0.1, -0.2, -0.9}}};
+  for (const Orientation& o : poles) {
+    const double r = o.ra * RAD_PER_DEG, d = o.dec * RAD_PER_DEG;
+    const Vec3 pole = {{std::cos(d) * std::cos(r), std::cos(d) * std::sin(r), std::sin(d)}};
+    for (const Vec3& v : directions) {
+      const double a = surface_longitude(o, pole, v), b = surface_point(o, v).lon;
+      EXPECT_NEAR(std::remainder(a - b, 360.0), 0.0, 1e-9) << o.dec << " " << v(1);
+    }
+  }
+}
+
 // Far from J2000.0 the satellites' poles move with their periodic terms:
 // the Moon's seasons no longer repeat those of 2000 every year, and a
 // frozen epoch keeps the spin-axis table's pole as the dialogue does.
