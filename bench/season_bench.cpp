@@ -1,15 +1,23 @@
 // kest-season's speed: 10^6 CSV rows of Mars written to a file by the
 // program, beside the dialogue's ephemeris table of the same rows in the
 // same run; and the events of 100 Mars years, computed in the process.
+// With KEST_SEASON_BASELINE_BINARY naming another build of kest-season, the
+// same rows are also written by it, in the same run, as
+// BM_SeasonMillionCsvRowsBaseline; --benchmark_enable_random_interleaving
+// then takes the runs of the two in turn (tools/bench-compare --season).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "season/season.hpp"
@@ -22,29 +30,55 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path scratch() {
-  const fs::path dir = fs::temp_directory_path() / ("kest-season-bench-" + std::to_string(::getpid()));
+// A directory of its own for each benchmark, with the tables the programs
+// read: rotation.tab for kest-season's rotation models at each date (an
+// older program reads only the other two).
+fs::path scratch(const std::string& tag) {
+  const fs::path dir = fs::temp_directory_path() / ("kest-season-bench-" + std::to_string(::getpid()) + "-" + tag);
   fs::create_directories(dir);
-  for (const char* t : {"planelem.tab", "spinaxis.tab"})
+  for (const char* t : {"planelem.tab", "spinaxis.tab", "rotation.tab"})
     fs::copy_file(fs::path(KEST_DATA_PATH) / t, dir / t, fs::copy_options::overwrite_existing);
   return dir;
 }
 
+// The last line a program wrote on standard error, for the report of a
+// failed run.
+std::string last_line(const fs::path& file) {
+  std::ifstream in(file);
+  std::string line, last;
+  while (std::getline(in, line))
+    if (!line.empty()) last = line;
+  return last;
+}
+
+// A run's wall time, or why there is none: a program that could not be
+// started, was killed or exited with other than 0 did not do the work.
+struct Run {
+  double seconds = 0.0;
+  std::string failure;  // empty when the program exited with 0
+};
+
 // Runs a program in dir with the given arguments, standard input from a
-// file (or /dev/null) and standard output to a file; returns the seconds.
+// file (or /dev/null), standard output to a file and standard error to
+// dir/stderr (the warnings of each run stay out of the report).
 // The output of the run before, named by made, is removed first, outside
 // the time: freeing the last run's 130 MB is not this run's work.
-double timed_run(const fs::path& dir, const std::string& program, const std::vector<std::string>& args,
-                 const std::string& input, const std::string& output, const fs::path& made) {
+Run timed_run(const fs::path& dir, const std::string& program, const std::vector<std::string>& args,
+              const std::string& input, const std::string& output, const fs::path& made) {
   fs::remove(made);
+  const fs::path errors = dir / "stderr";
   const auto t0 = std::chrono::steady_clock::now();
   const pid_t pid = ::fork();
+  if (pid < 0) return {0.0, "cannot start " + program};
   if (pid == 0) {
     if (::chdir(dir.c_str()) != 0) ::_exit(126);
     const int in = ::open(input.c_str(), O_RDONLY);
     const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0) ::_exit(126);
     ::dup2(in, 0);
     ::dup2(out, 1);
+    ::dup2(err, 2);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -52,42 +86,63 @@ double timed_run(const fs::path& dir, const std::string& program, const std::vec
     ::_exit(127);
   }
   int status = 0;
-  ::waitpid(pid, &status, 0);
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  while (::waitpid(pid, &status, 0) < 0)
+    if (errno != EINTR) return {0.0, "lost " + program};
+  Run run{std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), {}};
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return run;
+  if (WIFSIGNALED(status)) {
+    run.failure = program + " was killed by signal " + std::to_string(WTERMSIG(status));
+  } else if (WEXITSTATUS(status) == 127) {
+    run.failure = "cannot run " + program;
+  } else if (WEXITSTATUS(status) == 126) {
+    run.failure = "cannot set up the run of " + program + " in " + dir.string();
+  } else {
+    run.failure = program + " exited with " + std::to_string(WEXITSTATUS(status));
+  }
+  const std::string said = last_line(errors);
+  if (!said.empty()) run.failure += ": " + said;
+  return run;
 }
 
-// Whole runs of a program, timed by hand: seven each, one at a time; the
-// median stands against a noisy machine.
-void seven_runs(benchmark::internal::Benchmark* b) {
-  b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(7)->ReportAggregatesOnly(true);
+// Times each run of a program; a failed run ends the benchmark with its
+// reason instead of a time.
+void time_runs(benchmark::State& state, const fs::path& dir, const std::string& program,
+               const std::vector<std::string>& args, const std::string& input, const std::string& output,
+               const fs::path& made) {
+  for (auto _ : state) {
+    const Run run = timed_run(dir, program, args, input, output, made);
+    if (!run.failure.empty()) {
+      state.SkipWithError(run.failure.c_str());
+      break;
+    }
+    state.SetIterationTime(run.seconds);
+  }
 }
 
 // Rows from J2000.0 on, 0.01 day apart: --epoch 2000 freezes the elements
-// as the dialogue does; without it they are evaluated at each date.
-void BM_SeasonMillionCsvRows(benchmark::State& state) {
-  const fs::path dir = scratch();
+// and the pole as the dialogue does; without it the elements and the
+// rotation model are evaluated at each date.
+void season_rows(benchmark::State& state, const std::string& program, const std::string& tag) {
+  const fs::path dir = scratch(tag);
   const bool frozen = state.range(0) != 0;
   std::vector<std::string> args = {"--csv", "table", "Mars", "--from", "J2000+0", "--to", "J2000+9999.99",
                                    "--step", "0.01"};
   if (frozen) args.insert(args.begin(), {"--epoch", "2000"});
-  for (auto _ : state) state.SetIterationTime(timed_run(dir, KEST_SEASON_BINARY_PATH, args, "/dev/null", "rows.csv", dir / "rows.csv"));
-  state.SetLabel(frozen ? "frozen epoch" : "elements at each date");
+  time_runs(state, dir, program, args, "/dev/null", "rows.csv", dir / "rows.csv");
+  state.SetLabel(std::string(frozen ? "frozen epoch" : "elements at each date") + ", " + program);
   fs::remove_all(dir);
 }
-BENCHMARK(BM_SeasonMillionCsvRows)->Arg(1)->Arg(0)->Apply(seven_runs);
 
 // The dialogue's table of the same 10^6 dates, into kest.prt.
 void BM_DialogueMillionLinesSameRows(benchmark::State& state) {
-  const fs::path dir = scratch();
+  const fs::path dir = scratch("dialogue");
   {
     std::ofstream in(dir / "answers");
     in << "p\n1\n1\n4\n0\n0\n/\n3\n1000000 0 0.01\n0 0 'bench'\n0 0 0\n0\n";
   }
-  for (auto _ : state)
-    state.SetIterationTime(timed_run(dir, KEST_BINARY_PATH, {}, (dir / "answers").string(), "/dev/null", dir / "kest.prt"));
+  time_runs(state, dir, KEST_BINARY_PATH, {}, (dir / "answers").string(), "/dev/null", dir / "kest.prt");
   fs::remove_all(dir);
 }
-BENCHMARK(BM_DialogueMillionLinesSameRows)->Apply(seven_runs);
 
 // The seasons and apsides of 100 Mars years (1955 to 2143), elements at each date.
 void BM_EventsHundredMarsYears(benchmark::State& state) {
@@ -105,6 +160,51 @@ void BM_EventsHundredMarsYears(benchmark::State& state) {
   }
   state.counters["events"] = static_cast<double>(found);
 }
-BENCHMARK(BM_EventsHundredMarsYears)->Unit(benchmark::kMillisecond);
+
+// Whole runs of a program, timed by hand, one run to a repetition: seven
+// repetitions, unless --benchmark_repetitions (or BENCHMARK_REPETITIONS)
+// asks for another number, which a count set here would override; the
+// median stands against a noisy machine. The report file keeps every run,
+// for the median of runs interleaved with another benchmark's.
+void whole_runs(benchmark::internal::Benchmark* b, bool repetitions_given) {
+  b->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1)->DisplayAggregatesOnly(true);
+  if (!repetitions_given) b->Repetitions(7);
+}
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  const char* from_env = std::getenv("BENCHMARK_REPETITIONS");
+  const bool repetitions_given =
+      (from_env != nullptr && *from_env != '\0') || std::any_of(argv + 1, argv + argc, [](const char* a) {
+        return std::string_view(a).starts_with("--benchmark_repetitions=");
+      });
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+
+  whole_runs(benchmark::RegisterBenchmark("BM_SeasonMillionCsvRows",
+                                          [](benchmark::State& state) {
+                                            season_rows(state, KEST_SEASON_BINARY_PATH, "program");
+                                          })
+                 ->Arg(1)
+                 ->Arg(0),
+             repetitions_given);
+  // The same rows through the baseline program, when one is named.
+  const char* baseline = std::getenv("KEST_SEASON_BASELINE_BINARY");
+  if (baseline != nullptr && *baseline != '\0') {
+    whole_runs(benchmark::RegisterBenchmark("BM_SeasonMillionCsvRowsBaseline",
+                                            [path = std::string(baseline)](benchmark::State& state) {
+                                              season_rows(state, path, "baseline");
+                                            })
+                   ->Arg(1)
+                   ->Arg(0),
+               repetitions_given);
+  }
+  whole_runs(benchmark::RegisterBenchmark("BM_DialogueMillionLinesSameRows", BM_DialogueMillionLinesSameRows),
+             repetitions_given);
+  benchmark::RegisterBenchmark("BM_EventsHundredMarsYears", BM_EventsHundredMarsYears)->Unit(benchmark::kMillisecond);
+
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
