@@ -13,6 +13,19 @@ namespace kest {
 namespace {
 // A pole closer than this to the orbit normal (radians) is taken as on it.
 constexpr double POLE_ON_NORMAL = 1e-6;
+
+// The body frame's y axis, the frame BFRM (rows x, y, pole) and the equinox
+// angle TAV, from the pole ZBFXU and the x axis XBFXU in the orbit plane.
+void frame_from_axes(BodyFrame& f) {
+  vcross(f.ZBFXU, f.XBFXU, f.YBFXU);
+  for (int i = 1; i <= 3; ++i) {
+    f.BFRM.at(3 * i - 2) = f.XBFXU(i);
+    f.BFRM.at(3 * i - 1) = f.YBFXU(i);
+    f.BFRM.at(3 * i) = f.ZBFXU(i);
+  }
+  f.TAV = std::atan2(f.XBFXU(2), f.XBFXU(1));
+}
+
 }  // namespace
 
 BodyFrame body_frame(const FrameInput& in) {
@@ -49,14 +62,7 @@ BodyFrame body_frame(const FrameInput& in) {
   } else {
     vnorm(f.QV, f.XBFXU);
   }
-  vcross(f.ZBFXU, f.XBFXU, f.YBFXU);
-
-  for (int i = 1; i <= 3; ++i) {
-    f.BFRM.at(3 * i - 2) = f.XBFXU(i);
-    f.BFRM.at(3 * i - 1) = f.YBFXU(i);
-    f.BFRM.at(3 * i) = f.ZBFXU(i);
-  }
-  f.TAV = std::atan2(f.XBFXU(2), f.XBFXU(1));
+  frame_from_axes(f);
   return f;
 }
 
@@ -100,13 +106,7 @@ BodySetup row_setup(const ElementSet& e, double ra, double dec) {
   f.QV = {{f.ZBFXU(2), -f.ZBFXU(1), 0.0}};
   const double qn = std::sqrt(qv2);
   f.XBFXU = {{f.QV(1) / qn, f.QV(2) / qn, 0.0}};
-  vcross(f.ZBFXU, f.XBFXU, f.YBFXU);
-  for (int i = 1; i <= 3; ++i) {
-    f.BFRM.at(3 * i - 2) = f.XBFXU(i);
-    f.BFRM.at(3 * i - 1) = f.YBFXU(i);
-    f.BFRM.at(3 * i) = f.ZBFXU(i);
-  }
-  f.TAV = std::atan2(f.XBFXU(2), f.XBFXU(1));
+  frame_from_axes(f);
   b.orbit = SeasonOrbit{e.ECC, e.SJA, e.PERIOD, e.TJP, f.TAV, f.BFRM, 180.0 / PICON};
   return b;
 }
