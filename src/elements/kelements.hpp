@@ -195,9 +195,16 @@ class BodyModel {
   const ReaderWork& work() const { return work_; }
 
  private:
+  // The working values of a planet or spin-axis line that at() evaluates.
+  struct PlanetWork {
+    std::array<double, 6> FFF{}, RRR{}, PLANET0{}, PRATES{};
+    double EMJD = 0.0, DMLON = 0.0, DLONP = 0.0, DSJA = 0.0, DECC = 0.0, DCLIN = 0.0, DODE = 0.0, DARGP = 0.0;
+    double DANOM = 0.0, DPERIOD = 0.0, DPRA = 0.0, DPDEC = 0.0;
+  };
   std::int32_t table_ = 0;
   ReaderWork work_;
   ElementSet fixed_;
+  PlanetWork moving_;
 };
 
 // The power of an exoplanet's star relative to the Sun's, from its visual

@@ -68,7 +68,8 @@ namespace {
 // PRATES: a, e, I, L, varpi, Omega evaluated, the argument of perihelion,
 // the mean anomaly reduced with the sign of L - varpi, the period and the
 // time of perihelion.
-void planet_at(double TCEN, ReaderWork& w, double& TJP) {
+template <class Work>
+void planet_at(double TCEN, Work& w, double& TJP) {
   auto& F = w.FFF;
   w.EMJD = JULCEN * TCEN;
   for (std::size_t i = 0; i < 6; ++i) F[i] = w.PLANET0[i] + w.PRATES[i] * TCEN;
@@ -87,7 +88,8 @@ void planet_at(double TCEN, ReaderWork& w, double& TJP) {
 }
 
 // The pole at TCEN and the rotation period from a spin-axis line in RRR.
-void pole_at(double TCEN, ReaderWork& w, double& SIDAY) {
+template <class Work>
+void pole_at(double TCEN, Work& w, double& SIDAY) {
   const auto& R = w.RRR;
   w.DPRA = R[0] + R[1] * TCEN;
   w.DPDEC = R[2] + R[3] * TCEN;
@@ -191,7 +193,8 @@ std::int32_t read_spin(Reader& r) {
 }
 
 // The results in the units of the state record, from the working quantities.
-void take_results(const ReaderWork& w, ElementSet& e) {
+template <class Work>
+void take_results(const Work& w, ElementSet& e) {
   e.ODE = RDEG * w.DODE;
   e.CLIN = RDEG * w.DCLIN;
   e.ARGP = RDEG * w.DARGP;
@@ -256,12 +259,17 @@ std::optional<BodyModel> BodyModel::read(const TableSet& tables, const ElementRe
   m.table_ = request.table;
   m.work_ = out.work;
   m.fixed_ = out.set;
+  const ReaderWork& w = m.work_;
+  m.moving_ = PlanetWork{w.FFF,  w.RRR,   w.PLANET0, w.PRATES, w.EMJD, w.DMLON,   w.DLONP, w.DSJA,
+                         w.DECC, w.DCLIN, w.DODE,    w.DARGP,  w.DANOM, w.DPERIOD, w.DPRA,  w.DPDEC};
   return m;
 }
 
 ElementSet BodyModel::at(double TCEN) const {
   if (table_ != 1 && table_ != 2) return fixed_;
-  ReaderWork w = work_;
+  // The working values a planet's elements move with, not the whole
+  // working record: the same arithmetic on less to copy.
+  PlanetWork w = moving_;
   ElementSet e = fixed_;
   if (table_ == 1) planet_at(TCEN, w, e.TJP);
   pole_at(TCEN, w, e.SIDAY);

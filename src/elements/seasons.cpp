@@ -296,7 +296,7 @@ SeasonRow season_row(const SeasonBody& b, double days) {
   const Orientation o = b.spin.at(days);
   BodySetup scratch;
   const BodySetup& s = setup_for(b, days, o, scratch, true);
-  const Season z = season_at(s.orbit, days);
+  const Season z = season_at(s.orbit, days, false);
   SeasonRow r;
   r.days = days;
   r.distance = z.dau;
@@ -308,8 +308,10 @@ SeasonRow season_row(const SeasonBody& b, double days) {
   vneg(z.PHFXX, to_sun);
   rotvec(s.frame.AFRM, to_sun, sun);
   r.slon = surface_longitude(o, s.frame.ZBAXU, sun);
-  double nu = std::atan2(z.PHFXX(2), z.PHFXX(1)) * R2D_VALUE;
-  if (nu < 0.0) nu += 360.0;
+  // The Sun's direction from the perihelion direction is the true anomaly
+  // turned half round.
+  double nu = z.TAR * R2D_VALUE + 180.0;
+  if (nu >= 360.0) nu -= 360.0;
   r.true_anomaly = nu;
   r.flux = SOLAR_CONSTANT * b.power / (z.dau * z.dau);
   if (b.mars && b.mars_year1 != 0.0) {

@@ -20,12 +20,19 @@ void cocosc(double colat, double elon, double radius, Vec3& v) {
 void cococs(const Vec3& v, double& colat, double& elon, double& radius) {
   const double x = v(1);
   const double y = v(2);
-  const double z = v(3);
   const double h = x * x + y * y;
   const double q = h == 0.0 ? 0.0 : std::atan2(y, x);
+  cocolr(v, colat, radius);
+  elon = q;
+}
+
+void cocolr(const Vec3& v, double& colat, double& radius) {
+  const double x = v(1);
+  const double y = v(2);
+  const double z = v(3);
+  const double h = x * x + y * y;
   const double r = std::sqrt(z * z + h);
   const double p = r == 0.0 ? 0.0 : HALF_PI - std::atan2(z, std::sqrt(h));
-  elon = q;
   radius = r;
   colat = p;
 }

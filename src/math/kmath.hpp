@@ -269,6 +269,8 @@ void cocosc(double colat, double elon, double radius, Vec3& v);
 //   colat, elon, radius  out  radians, radians, length
 // Notes: 1. On the z axis the longitude is 0; the zero vector gives 0, 0, 0.
 void cococs(const Vec3& v, double& colat, double& elon, double& radius);
+// The colatitude and radius alone, as cococs gives them.
+void cocolr(const Vec3& v, double& colat, double& radius);
 
 // Map to Cartesian.
 //   lat, wlon, radius  in   degrees, degrees, length

@@ -11,10 +11,15 @@ namespace kest {
 
 namespace {
 
-// The Sun in the body frame: its colatitude about the pole and distance.
-void sun_in_body_frame(const SeasonOrbit& o, const Vec3& HPFXX, Season& s) {
+// The Sun in the body frame: its colatitude about the pole and distance,
+// and its longitude when asked for.
+void sun_in_body_frame(const SeasonOrbit& o, const Vec3& HPFXX, Season& s, bool longitude = true) {
   rotvec(o.BFRM, HPFXX, s.HPBXX);
-  cococs(s.HPBXX, s.P, s.Q, s.dau);
+  if (longitude) {
+    cococs(s.HPBXX, s.P, s.Q, s.dau);
+  } else {
+    cocolr(s.HPBXX, s.P, s.dau);
+  }
   s.sdec = 90.0 - s.P * o.R2D;
 }
 
@@ -25,7 +30,7 @@ SeasonOrbit season_orbit(const KestCommon& c) {
 }
 
 // Date to season: place the body, look back at the Sun.
-Season season_at(const SeasonOrbit& o, double tmjd) {
+Season season_at(const SeasonOrbit& o, double tmjd, bool longitude) {
   Season s;
   s.tmjd = tmjd;
   const double T = tmjd - o.TJP;
@@ -36,7 +41,7 @@ Season season_at(const SeasonOrbit& o, double tmjd) {
   s.lsubs = o.R2D * (s.TAR - o.TAV);
   if (s.lsubs < 0.0) s.lsubs = s.lsubs + 360.0;
   if (s.lsubs > 360.0) s.lsubs = s.lsubs - 360.0;
-  sun_in_body_frame(o, HPFXX, s);
+  sun_in_body_frame(o, HPFXX, s, longitude);
   return s;
 }
 

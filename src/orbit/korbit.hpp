@@ -96,10 +96,12 @@ struct Season {
 };
 
 // Season at a date: Ls in [0, 360), subsolar latitude and distance.
-//   o     in  orbit and body frame
-//   tmjd  in  date, days from J2000.0
+//   o          in  orbit and body frame
+//   tmjd       in  date, days from J2000.0
+//   longitude  in  false: Q, the Sun's longitude in the body frame, is not
+//                  worked out (left 0); the rest is the same to the bit
 // Not-a-number results for OPERIOD = 0 or ECC >= 1.
-Season season_at(const SeasonOrbit& o, double tmjd);
+Season season_at(const SeasonOrbit& o, double tmjd, bool longitude = true);
 
 // Date of a season: the passage through Ls nearest to the perihelion date
 // TJP, within half an orbit of it, with the subsolar latitude and distance.

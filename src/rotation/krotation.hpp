@@ -56,8 +56,27 @@ struct RotationModel {
   std::vector<RotationTerm> terms;
 
   // The pole and W at days from J2000.0. Each periodic angle is taken once,
-  // its sine and cosine serving all three sums.
+  // its sine and cosine serving all three sums; terms whose angles run at
+  // one rate share the sine and cosine of that rate's part (see group()).
   Orientation at(double days) const;
+
+  // Makes at() take the terms in groups of equal theta1 and theta2, each
+  // angle's sine and cosine from its group's by the addition theorem;
+  // read_rotation_table calls it. The sums change within rounding only.
+  void group();
+
+ private:
+  struct Shared {
+    double theta1 = 0.0, theta2 = 0.0;
+    std::size_t term = 0;               // the first term of the group
+    std::size_t first = 0, count = 0;  // offsets_[first, first + count) when count > 1
+  };
+  struct Offset {
+    double sin0 = 0.0, cos0 = 0.0;  // of theta0
+    double a = 0.0, d = 0.0, w = 0.0;
+  };
+  std::vector<Shared> groups_;
+  std::vector<Offset> offsets_;
 };
 
 // ---- The rotation table ------------------------------------------------------------

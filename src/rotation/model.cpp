@@ -8,25 +8,70 @@
 
 namespace kest {
 
+void RotationModel::group() {
+  groups_.clear();
+  offsets_.clear();
+  std::vector<bool> taken(terms.size(), false);
+  for (std::size_t i = 0; i < terms.size(); ++i) {
+    if (taken[i]) continue;
+    Shared g{terms[i].theta1, terms[i].theta2, i, offsets_.size(), 0};
+    for (std::size_t j = i; j < terms.size(); ++j)
+      if (!taken[j] && terms[j].theta1 == g.theta1 && terms[j].theta2 == g.theta2) ++g.count;
+    for (std::size_t j = i; g.count > 1 && j < terms.size(); ++j) {
+      if (taken[j] || terms[j].theta1 != g.theta1 || terms[j].theta2 != g.theta2) continue;
+      const RotationTerm& t = terms[j];
+      offsets_.push_back({std::sin(t.theta0 * RAD_PER_DEG), std::cos(t.theta0 * RAD_PER_DEG), t.a, t.d, t.w});
+      taken[j] = true;
+    }
+    taken[i] = true;
+    groups_.push_back(g);
+  }
+}
+
+namespace {
+
+// One term on its own: the sine, the cosine or both of its angle, as its
+// amplitudes need (most terms have one kind only).
+void add_term(const RotationTerm& t, double T, Orientation& o, double& W) {
+  const double theta = (t.theta0 + t.theta1 * T + t.theta2 * (T * T)) * RAD_PER_DEG;
+  if (t.d == 0.0) {
+    const double s = std::sin(theta);
+    o.ra += t.a * s;
+    W += t.w * s;
+  } else if (t.a == 0.0 && t.w == 0.0) {
+    o.dec += t.d * std::cos(theta);
+  } else {
+    const double s = std::sin(theta);
+    const double c = std::cos(theta);
+    o.ra += t.a * s;
+    o.dec += t.d * c;
+    W += t.w * s;
+  }
+}
+
+}  // namespace
+
 Orientation RotationModel::at(double days) const {
   const double T = days / JULCEN;
   Orientation o;
   o.ra = ra0 + ra1 * T;
   o.dec = dec0 + dec1 * T;
   double W = W0 + W1 * days + W2 * (days * days);
-  // A term takes the sine, the cosine or both of its angle, as its
-  // amplitudes need (most terms have one kind only).
-  for (const RotationTerm& t : terms) {
-    const double theta = (t.theta0 + t.theta1 * T + t.theta2 * (T * T)) * RAD_PER_DEG;
-    if (t.d == 0.0) {
-      const double s = std::sin(theta);
-      o.ra += t.a * s;
-      W += t.w * s;
-    } else if (t.a == 0.0 && t.w == 0.0) {
-      o.dec += t.d * std::cos(theta);
-    } else {
-      const double s = std::sin(theta);
-      const double c = std::cos(theta);
+  if (groups_.empty()) {
+    for (const RotationTerm& t : terms) add_term(t, T, o, W);
+  }
+  for (const Shared& g : groups_) {
+    if (g.count == 1) {
+      add_term(terms[g.term], T, o, W);
+      continue;
+    }
+    // Angles theta0 + r: sin and cos of theta0 kept, of r taken once.
+    const double r = (g.theta1 * T + g.theta2 * (T * T)) * RAD_PER_DEG;
+    const double sr = std::sin(r), cr = std::cos(r);
+    for (std::size_t k = g.first; k < g.first + g.count; ++k) {
+      const Offset& t = offsets_[k];
+      const double s = t.sin0 * cr + t.cos0 * sr;
+      const double c = t.cos0 * cr - t.sin0 * sr;
       o.ra += t.a * s;
       o.dec += t.d * c;
       W += t.w * s;
@@ -49,7 +94,8 @@ double surface_longitude(const Orientation& o, const Vec3& pole, const Vec3& v) 
   const double h2 = pole(1) * pole(1) + pole(2) * pole(2);
   const double x = -pole(2) * v(1) + pole(1) * v(2);
   const double y = -pole(3) * (pole(1) * v(1) + pole(2) * v(2)) + h2 * v(3);
-  const double beyond = std::fabs(std::remainder(o.dec, 360.0)) > 90.0 ? 180.0 : 0.0;
+  const double d = std::fabs(o.dec) < 270.0 ? std::fabs(o.dec) : std::fabs(std::remainder(o.dec, 360.0));
+  const double beyond = d > 90.0 ? 180.0 : 0.0;
   double lon = std::fmod(std::atan2(y, x) * DEG_PER_RAD + beyond - o.W, 360.0);
   if (lon < 0.0) lon += 360.0;
   return lon >= 360.0 ? 0.0 : lon;

@@ -111,6 +111,7 @@ std::optional<RotationTable> read_rotation_table(LineSource& in, std::string& er
     error = "it holds no body";
     return std::nullopt;
   }
+  for (RotationModel& m : t.models) m.group();
   return t;
 }
 
