@@ -382,8 +382,20 @@ struct SeasonRow {
   std::int32_t mars_year = 0; // 0 unless the body is Mars
 };
 
-// The seasons of a body at a date.
-SeasonRow season_row(const SeasonBody& body, double days);
+// What the Sun at a place needs of a date beyond its row.
+struct SolarDay {
+  double sun_ra = 0.0;   // the Sun's right ascension along the body's equator from its equinox, degrees [0, 360)
+  double mean_ra = 0.0;  // the mean Sun's: the mean anomaly plus the Ls of perihelion, degrees [0, 360)
+  // The mean solar day, days: 360 / (W1 - n) with the prime meridian's rate
+  // W1 and the orbit's mean motion n, degrees a day. Negative when the Sun
+  // moves eastward across the sky; infinite when the spin is locked to the
+  // orbit; NaN without a rotation period.
+  double length = 0.0;
+};
+
+// The seasons of a body at a date; with day, also what the Sun at a place
+// needs of the date.
+SeasonRow season_row(const SeasonBody& body, double days, SolarDay* day = nullptr);
 
 // What the faces say once, each in one line, of a body's model over the
 // dates from first to last (days from J2000.0): the notes of the body, then

@@ -291,12 +291,26 @@ std::string season_span_fault(const SeasonBody& b, double first, double last) {
   return "";
 }
 
-SeasonRow season_row(const SeasonBody& b, double days) {
+SeasonRow season_row(const SeasonBody& b, double days, SolarDay* day) {
   // The periodic terms are taken once, for the pole and the meridian alike.
   const Orientation o = b.spin.at(days);
   BodySetup scratch;
   const BodySetup& s = setup_for(b, days, o, scratch, true);
-  const Season z = season_at(s.orbit, days, false);
+  const Season z = season_at(s.orbit, days, day != nullptr);
+  if (day) {
+    const auto turn = [](double a) {
+      a = std::fmod(a, 360.0);
+      if (a < 0.0) a += 360.0;
+      return a >= 360.0 ? 0.0 : a;
+    };
+    day->sun_ra = turn(z.Q * R2D_VALUE);
+    // Ls of perihelion: Ls less the true anomaly, the Sun's direction from
+    // perihelion turned half round.
+    const double mean_anomaly = 360.0 * ((days - s.elements.TJP) / s.elements.PERIOD);
+    day->mean_ra = turn(mean_anomaly + z.lsubs - (z.TAR * R2D_VALUE + 180.0));
+    const double n = 360.0 / s.elements.PERIOD;
+    day->length = std::isfinite(b.spin.W1) ? 360.0 / (b.spin.W1 - n) : std::nan("");
+  }
   SeasonRow r;
   r.days = days;
   r.distance = z.dau;

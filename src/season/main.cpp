@@ -94,6 +94,31 @@ void check_utc(bool utc, double first, double last) {
         " (TT) lies before 1960, and there is no UTC then; leave out --utc to have the dates in TT");
 }
 
+// The place of the sun subcommand: its latitude and east longitude, and a
+// landing date for Mars's sols.
+struct SunPlace {
+  double lat = 0.0, lon = 0.0;
+  std::optional<double> landing;
+};
+
+SunPlace sun_place(const SeasonBody& b, const std::string& lat_s, const std::string& lon_s, bool west,
+                   const std::string& landing_s) {
+  SunPlace p;
+  if (!parse_decimal(lat_s, p.lat) || !(p.lat >= -90.0 && p.lat <= 90.0))
+    usage("--lat " + quoted_text(lat_s) + ": give a latitude in degrees from -90 to 90");
+  if (!parse_decimal(lon_s, p.lon) || !(std::fabs(p.lon) <= 1e6))
+    usage("--lon " + quoted_text(lon_s) + ": give a longitude in degrees (it wraps: -90 is 270)");
+  if (west) p.lon = -p.lon;
+  p.lon = std::fmod(std::fmod(p.lon, 360.0) + 360.0, 360.0);
+  if (!std::isfinite(b.spin.W1))
+    usage(quoted_text(b.entry.name) + " has no rotation period in its table: it has no local times");
+  if (!landing_s.empty()) {
+    if (!b.mars) usage("--landing counts the sols of Mars; " + quoted_text(b.entry.name) + " is not Mars");
+    p.landing = date_arg(landing_s);
+  }
+  return p;
+}
+
 // Standard output, written in large blocks. A reader that goes away (a
 // closed pipe) ends the output quietly; any other failure is reported.
 class Output {
@@ -283,6 +308,24 @@ int run(int argc, char** argv) {
   events->add_option("--to", to_s, "last date")->required();
   auto* ls_o = events->add_option("--ls", ls_list, "season angles, degrees: 0,90,180,270 by default");
 
+  std::string lat_s, lon_s, sun_at, landing_s;
+  bool west = false;
+  auto* sun = app.add_subcommand("sun", "the Sun at a place, one row per date: local true and mean solar time, the "
+                                        "Sun's zenith angle, elevation and azimuth, insolation, sunrise, sunset and "
+                                        "day length (and Mars time for Mars)");
+  sun->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  sun->add_option("--lat", lat_s, "planetocentric latitude, degrees, -90 to 90")->required();
+  sun->add_option("--lon", lon_s, "east longitude, degrees (west with --west)")->required();
+  sun->add_flag("--west", west, "--lon is a west longitude (planetographic, as Mars maps and Mars time count it)");
+  auto* sun_from = sun->add_option("--from", from_s, "first date");
+  auto* sun_to = sun->add_option("--to", to_s, "last date");
+  auto* sun_step = sun->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
+  auto* sun_dates = sun->add_option("--dates", dates_file, "a file of dates, one a line (- for standard input)");
+  auto* sun_at_o = sun->add_option("--at", sun_at, "one date");
+  sun_dates->excludes(sun_from)->excludes(sun_to)->excludes(sun_step);
+  sun_at_o->excludes(sun_from)->excludes(sun_to)->excludes(sun_step)->excludes(sun_dates);
+  sun->add_option("--landing", landing_s, "Mars: the date of a landing, from which the sols are counted (sol 0)");
+
   auto* at = app.add_subcommand("at", "one row, as table prints it");
   at->add_option("BODY", body_name, "a body of the tables (--list)")->required();
   at->add_option("DATE", at_date, "the date")->required();
@@ -349,7 +392,7 @@ int run(int argc, char** argv) {
     out.put(text);
     return out.finish();
   }
-  if (app.get_subcommands().empty()) usage("name a subcommand: table, events or at (see --help)");
+  if (app.get_subcommands().empty()) usage("name a subcommand: table, events, at or sun (see --help)");
 
   const BodyEntry entry = resolve(bodies, body_name);
   SeasonBodyError error;
@@ -391,8 +434,8 @@ int run(int argc, char** argv) {
   std::vector<double> dates;
   double first = 0.0, step = 0.0;
   std::size_t count = 0;
-  if (at->parsed()) {
-    first = date_arg(at_date);
+  if (at->parsed() || sun_at_o->count() > 0) {
+    first = date_arg(at->parsed() ? at_date : sun_at);
     count = 1;
     step = 1.0;
   } else if (!dates_file.empty()) {
@@ -436,7 +479,9 @@ int run(int argc, char** argv) {
     }
     if (dates.empty()) usage(dates_file + " holds no dates");
   } else {
-    if (from_s.empty() || to_s.empty() || step_s.empty()) usage("table needs --from, --to and --step, or --dates FILE");
+    if (from_s.empty() || to_s.empty() || step_s.empty())
+      usage(sun->parsed() ? "sun needs --from, --to and --step, --dates FILE or --at DATE"
+                          : "table needs --from, --to and --step, or --dates FILE");
     first = date_arg(from_s);
     const double last = date_arg(to_s);
     std::string err;
@@ -458,10 +503,39 @@ int run(int argc, char** argv) {
   } else {
     check_utc(utc, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
   }
-  Writer w(format, body->mars, false, utc);
-  w.header(text);
   const std::size_t n = dates.empty() ? count : dates.size();
   const auto date = [&](std::size_t i) { return dates.empty() ? first + static_cast<double>(i) * step : dates[i]; };
+  if (sun->parsed()) {
+    const SunPlace place = sun_place(*body, lat_s, lon_s, west, landing_s);
+    SunWriter sw(format, body->mars, place.landing.has_value(), utc);
+    sw.header(text);
+    out.put(text);
+    const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
+      SunWriter cw(format, body->mars, place.landing.has_value(), utc);
+      if (begin > 0) cw.continued();
+      block.reserve(block.size() + (end - begin) * 200);
+      for (std::size_t i = begin; i < end; ++i) {
+        const double d = date(i);
+        SolarDay day;
+        const SeasonRow r = season_row(*body, d, &day);
+        const SunAtPlace s = sun_at_place(r, day, place.lat, place.lon);
+        if (!body->mars) {
+          cw.row(block, d, s);
+          continue;
+        }
+        const MarsTime m = mars_time(d, place.lon);
+        cw.row(block, d, s, &m, place.landing ? mission_sol(d, *place.landing, place.lon) : 0.0);
+      }
+    };
+    write_rows(n, produce, out);
+    SunWriter tail(format, body->mars, place.landing.has_value(), utc);
+    if (n > 0) tail.continued();
+    tail.footer(text);
+    out.put(text);
+    return out.finish();
+  }
+  Writer w(format, body->mars, false, utc);
+  w.header(text);
   out.put(text);
   const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
     Writer cw(format, body->mars, false, utc);

@@ -136,4 +136,105 @@ void Writer::footer(std::string& out) const {
   if (format_ == OutputFormat::json) out += first_ ? "]\n" : "\n]\n";
 }
 
+SunWriter::SunWriter(OutputFormat format, bool mars, bool sols, bool utc)
+    : format_(format), mars_(mars), sols_(sols), utc_(utc) {}
+
+namespace {
+
+// The columns of the Sun at a place after the date, in CSV and JSON.
+constexpr const char* SUN_COLUMNS[] = {"days_j2000",          "ltst",            "lmst",
+                                       "solar_zenith_deg",    "solar_elevation_deg", "solar_azimuth_deg",
+                                       "insolation_w_m2",     "sunrise_ltst",    "sunset_ltst",
+                                       "day_length_h",        "msd",             "mtc",
+                                       "sol"};
+
+// Text right-aligned in width, a blank before it at least.
+void append_right(std::string& out, std::string_view text, std::size_t width) {
+  out.append(text.size() < width ? width - text.size() : 1, ' ');
+  out.append(text);
+}
+
+// Sunrise or sunset: the local time, or what the day is instead.
+std::string rise_or_set(double hours, DayKind k) {
+  return k == DayKind::rises_and_sets ? clock_text(hours) : std::string(day_kind_text(k));
+}
+
+}  // namespace
+
+void SunWriter::header(std::string& out) const {
+  const std::size_t columns = mars_ ? (sols_ ? 13 : 12) : 10;
+  switch (format_) {
+    case OutputFormat::text:
+      append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
+      out += "  days J2000.0      ltst      lmst  zenith deg  elevation deg  azimuth deg  insolation W/m2"
+             "      sunrise       sunset  day length h";
+      if (mars_) out += "            MSD       MTC";
+      if (sols_) out += "    sol";
+      out += '\n';
+      break;
+    case OutputFormat::csv:
+      out += utc_ ? "date_utc" : "date_tt";
+      for (std::size_t k = 0; k < columns; ++k) (out += ',') += SUN_COLUMNS[k];
+      out += "\r\n";
+      break;
+    case OutputFormat::json:
+      out += '[';
+      break;
+  }
+}
+
+void SunWriter::row(std::string& out, double days, const SunAtPlace& s, const MarsTime* m, double sol) {
+  const std::string date = utc_ ? iso_utc_date(days, format_ == OutputFormat::text ? 0 : 3)
+                                : iso_date(days, format_ == OutputFormat::text ? 0 : 3);
+  const std::string rise = rise_or_set(s.sunrise, s.day.kind), set = rise_or_set(s.sunset, s.day.kind);
+  switch (format_) {
+    case OutputFormat::text:
+      append_padded(out, date, 20);
+      append_fixed(out, days, 14, 6);
+      append_right(out, clock_text(s.ltst), 10);
+      append_right(out, clock_text(s.lmst), 10);
+      append_fixed(out, s.zenith, 12, 4);
+      append_fixed(out, s.elevation, 15, 4);
+      append_fixed(out, s.azimuth, 13, 4);
+      append_fixed(out, s.insolation, 17, 3);
+      append_right(out, rise, 13);
+      append_right(out, set, 13);
+      append_fixed(out, s.day_length, 14, 4);
+      if (mars_) {
+        append_fixed(out, m->msd, 15, 5);
+        append_right(out, clock_text(m->mtc), 10);
+      }
+      if (sols_) append_fixed(out, sol, 7, 0);
+      out += '\n';
+      break;
+    case OutputFormat::csv:
+      out += date;
+      out += ',' + number(days) + ',' + clock_text(s.ltst) + ',' + clock_text(s.lmst);
+      for (const double x : {s.zenith, s.elevation, s.azimuth, s.insolation}) out += ',' + number(x);
+      out += ',' + rise + ',' + set + ',' + number(s.day_length);
+      if (mars_) out += ',' + number(m->msd) + ',' + clock_text(m->mtc);
+      if (sols_) out += ',' + number(sol);
+      out += "\r\n";
+      break;
+    case OutputFormat::json:
+      out += first_ ? "\n  " : ",\n  ";
+      out += std::string("{\"") + (utc_ ? "date_utc" : "date_tt") + "\": \"" + date + "\", \"days_j2000\": " +
+             json_number(days) + ", \"ltst\": " + json_text(clock_text(s.ltst)) + ", \"lmst\": " +
+             json_text(clock_text(s.lmst)) + ", \"solar_zenith_deg\": " + json_number(s.zenith) +
+             ", \"solar_elevation_deg\": " + json_number(s.elevation) + ", \"solar_azimuth_deg\": " +
+             json_number(s.azimuth) + ", \"insolation_w_m2\": " + json_number(s.insolation) +
+             ", \"sunrise_ltst\": " + json_text(rise) + ", \"sunset_ltst\": " + json_text(set) +
+             ", \"day_length_h\": " + json_number(s.day_length);
+      if (mars_) out += ", \"msd\": " + json_number(m->msd) + ", \"mtc\": " + json_text(clock_text(m->mtc));
+      if (sols_) out += ", \"sol\": " + json_number(sol);
+      out += '}';
+      break;
+  }
+  first_ = false;
+}
+
+void SunWriter::footer(std::string& out) const {
+  if (format_ == OutputFormat::json) out += first_ ? "]\n" : "\n]\n";
+}
+
 }  // namespace kest::season

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "elements/kelements.hpp"
+#include "surface/ksurface.hpp"
 #include "orbit/korbit.hpp"
 #include "time/ktime.hpp"
 
@@ -51,5 +52,24 @@ class Writer {
   IsoDateWriter dates_;
 };
 
+
+// Lays out the Sun at a place, a row per date: date, days from J2000.0,
+// local true and mean solar time, the Sun's zenith angle, elevation and
+// azimuth, the insolation, sunrise and sunset (or "polar day", "polar
+// night"), the day length, and for Mars the Mars Sol Date, MTC and, from a
+// landing, the sol.
+class SunWriter {
+ public:
+  SunWriter(OutputFormat format, bool mars, bool sols, bool utc);
+  void header(std::string& out) const;
+  void row(std::string& out, double days, const SunAtPlace& s, const MarsTime* m = nullptr, double sol = 0.0);
+  void footer(std::string& out) const;
+  void continued() { first_ = false; }
+
+ private:
+  OutputFormat format_;
+  bool mars_, sols_, utc_;
+  bool first_ = true;
+};
 
 }  // namespace kest::season

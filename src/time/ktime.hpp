@@ -223,6 +223,34 @@ double tt_minus_utc_seconds(double days_tt);
 // 2. Not-a-number when the clock reads a date without UTC (before 1960).
 double now_tt_days();
 
+// ---- Mars time ----------------------------------------------------------------------
+// The Mars Sol Date and the solar times of Mars as the Allison and McEwen
+// (2000) algorithm defines them, with the constants of its current form
+// (Mars24): MSD = (JD(TT) - 2405522.0028779) / 1.0274912517, MTC = 24 h times
+// the fraction of MSD, LMST = MTC less the west longitude / 15, LTST = LMST
+// plus the equation of time, from its own fit of Mars's orbit (the equation
+// of the centre with seven planetary perturbations).
+
+struct MarsTime {
+  double msd = 0.0;   // Mars Sol Date, sols
+  double mtc = 0.0;   // Coordinated Mars Time, hours [0, 24)
+  double lmst = 0.0;  // local mean solar time at the longitude, hours [0, 24)
+  double ltst = 0.0;  // local true solar time, hours [0, 24)
+  double eot = 0.0;   // equation of time, degrees (LTST - LMST times 15)
+  double ls = 0.0;    // Ls of the fit, degrees [0, 360)
+  double subsolar_west = 0.0;  // planetographic west longitude of the subsolar point, degrees [0, 360)
+};
+
+// Mars time at days from J2000.0 (TT) and an east longitude (degrees).
+MarsTime mars_time(double days_tt, double east_longitude);
+
+// The sol of a mission at a longitude: sols since the local mean midnight
+// before its landing (the landing sol is sol 0), counted in local mean solar
+// days.
+//   days_tt, landing_tt  in  days from J2000.0 (TT)
+//   east_longitude       in  degrees
+double mission_sol(double days_tt, double landing_tt, double east_longitude);
+
 // ---- Integer division rounded down --------------------------------------------
 
 // a / b rounded toward minus infinity, b > 0.

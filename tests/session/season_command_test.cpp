@@ -561,3 +561,67 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
 }
 
 }  // namespace
+
+namespace {
+
+double clock_hours(const std::string& t) {
+  return std::stod(t.substr(0, 2)) + std::stod(t.substr(3, 2)) / 60.0 + std::stod(t.substr(6, 2)) / 3600.0;
+}
+
+// kest-season sun: Mars's local times from its own geometry within 30 s of
+// the Mars time algorithm's, 1990 to 2040 at longitudes round the planet,
+// west longitudes read as Mars maps give them, sols from a landing, polar
+// night said as such, and bad input refused in one line.
+TEST(SeasonCommand, SunAtAPlace) {
+  ScratchDir dir;
+  dir.copy_tables();
+  std::string dates;
+  for (int y = 1990; y <= 2040; y += 5) dates += std::to_string(y) + "-03-0" + std::to_string(1 + y % 7) + "T0" + std::to_string(y % 10) + ":17\n";
+  dir.write("mars.dates", dates);
+  for (const double lon : {0.0, 77.45, 137.4, 224.0, 359.0}) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", lon);
+    const auto r = season(dir, {"--csv", "sun", "Mars", "--lat", "4.5", "--lon", text, "--dates", "mars.dates"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = lines_of(r.out);
+    ASSERT_EQ(rows.size(), 12u);
+    EXPECT_EQ(rows[0], "date_tt,days_j2000,ltst,lmst,solar_zenith_deg,solar_elevation_deg,solar_azimuth_deg,"
+                       "insolation_w_m2,sunrise_ltst,sunset_ltst,day_length_h,msd,mtc\r");
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const auto f = fields(rows[i], ',');
+      const kest::MarsTime m = kest::mars_time(std::stod(f[1]), lon);
+      EXPECT_NEAR(std::remainder(clock_hours(f[2]) - m.ltst, 24.0), 0.0, 30.0 / 3600.0) << rows[i];
+      EXPECT_NEAR(std::remainder(clock_hours(f[3]) - m.lmst, 24.0), 0.0, 30.0 / 3600.0) << rows[i];
+    }
+  }
+  // 77.45 E is 282.55 W; the landing sol is 0.
+  const auto east = season(dir, {"--csv", "sun", "Mars", "--lat", "18.44", "--lon", "77.45", "--at", "2021-02-20T12:00Z",
+                                 "--landing", "2021-02-18T20:55Z"});
+  const auto westward = season(dir, {"--csv", "sun", "Mars", "--lat", "18.44", "--lon", "282.55", "--west", "--at",
+                                     "2021-02-20T12:00Z", "--landing", "2021-02-18T20:55Z"});
+  ASSERT_EQ(east.status, 0) << east.err;
+  EXPECT_EQ(east.out, westward.out);
+  EXPECT_EQ(fields(lines_of(east.out).at(1), ',').back(), "2");
+  const auto night = season(dir, {"--csv", "sun", "Mars", "--lat", "-85", "--lon", "0", "--at", "2026-12-10"});
+  ASSERT_EQ(night.status, 0) << night.err;
+  EXPECT_NE(night.out.find(",polar night,polar night,0,"), std::string::npos) << night.out;
+  const std::vector<std::vector<std::string>> bad = {
+      {"sun", "Mars", "--lat", "91", "--lon", "0", "--at", "2026-01-01"},
+      {"sun", "Mars", "--lat", "0", "--lon", "east", "--at", "2026-01-01"},
+      {"sun", "Mars", "--lon", "0", "--at", "2026-01-01"},
+      {"sun", "Earth", "--lat", "0", "--lon", "0", "--at", "2026-01-01", "--landing", "2026-01-01"},
+      {"sun", "Mars", "--lat", "0", "--lon", "0"},
+  };
+  for (const auto& args : bad) {
+    const auto r = season(dir, args);
+    EXPECT_EQ(r.status, 2) << args[2] << args[3];
+    EXPECT_EQ(r.out, "");
+    // One line of error, after what is said of the body's model.
+    const auto lines = lines_of(r.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("kest-season: warning", 0), std::string::npos) << r.err;
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("kest-season: warning: ", 0), 0u) << r.err;
+  }
+}
+
+}  // namespace
