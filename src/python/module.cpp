@@ -26,6 +26,7 @@
 
 #include "elements/kelements.hpp"
 #include "math/kmath.hpp"
+#include "surface/ksurface.hpp"
 #include "time/ktime.hpp"
 #include "state/kstate.hpp"
 
@@ -348,13 +349,7 @@ class PyBody {
   py::dict seasons(const py::object& dates, bool utc) const {
     const std::vector<double> days = dates_of(dates, utc);
     const auto n = static_cast<py::ssize_t>(days.size());
-    {
-      // The elements over the dates asked for.
-      double lo = HUGE_VAL, hi = -HUGE_VAL;
-      for (double t : days)
-        if (std::isfinite(t)) lo = std::min(lo, t), hi = std::max(hi, t);
-      if (lo <= hi) span_checked(lo, hi);
-    }
+    span_of(days);
     py::array_t<double> d(n), ls(n), sdec(n), slon(n), dist(n), nu(n), flux(n);
     py::array_t<std::int32_t> my(n);
     {
@@ -384,8 +379,7 @@ class PyBody {
         pm[i] = r.mars_year;
       }
       };
-      const auto cores = static_cast<py::ssize_t>(std::max(1u, std::min(8u, std::thread::hardware_concurrency())));
-      split_over_threads(n, n >= 20000 ? cores : 1, span);
+      split_over_threads(n, n >= 20000 ? cores() : 1, span);
     }
     py::dict out;
     out["days"] = d;
@@ -451,7 +445,151 @@ class PyBody {
     throw py::value_error("Ls " + number(ls) + " is not reached within an orbit after that date");
   }
 
+  py::dict sun(const py::object& dates, const py::object& lat_o, const py::object& lon_o, bool west, bool utc,
+               const py::object& landing_o) const {
+    const double lat = python_number(lat_o, "lat");
+    double lon = python_number(lon_o, "lon");
+    if (!(lat >= -90.0 && lat <= 90.0)) throw py::value_error("lat must lie from -90 to 90 degrees");
+    if (!std::isfinite(lon)) throw py::value_error("lon must be a finite number of degrees");
+    if (west) lon = -lon;
+    lon = std::fmod(std::fmod(lon, 360.0) + 360.0, 360.0);
+    if (!std::isfinite(body_.spin.W1))
+      throw py::value_error(quoted_text(body_.entry.name) + " has no rotation period in its table: it has no local times");
+    std::optional<double> landing;
+    if (!landing_o.is_none()) {
+      if (!body_.mars) throw py::value_error("landing counts the sols of Mars; " + quoted_text(body_.entry.name) + " is not Mars");
+      landing = date_of(landing_o, utc);
+    }
+    const std::vector<double> days = dates_of(dates, utc);
+    span_of(days);
+    const auto n = static_cast<py::ssize_t>(days.size());
+    const char* names[] = {"ltst", "lmst", "solar_zenith_deg", "solar_elevation_deg", "solar_azimuth_deg",
+                           "insolation_w_m2", "sunrise_ltst", "sunset_ltst", "day_length_h", "msd", "mtc", "sol"};
+    constexpr std::size_t COLUMNS = 12;
+    std::vector<py::array_t<double>> cols;
+    std::vector<double*> p;
+    for (std::size_t k = 0; k < COLUMNS; ++k) {
+      cols.emplace_back(n);
+      p.push_back(cols.back().mutable_data());
+    }
+    std::vector<std::uint8_t> kinds(days.size());
+    {
+      py::gil_scoped_release release;
+      const auto span = [&](py::ssize_t lo, py::ssize_t hi) {
+        for (py::ssize_t i = lo; i < hi; ++i) {
+          const double t = days[static_cast<std::size_t>(i)];
+          double v[COLUMNS];
+          std::fill(v, v + COLUMNS, std::nan(""));
+          if (std::isfinite(t)) {
+            SolarDay day;
+            const SunAtPlace a = sun_at_place(season_row(body_, t, &day), day, lat, lon);
+            const double x[] = {a.ltst, a.lmst, a.zenith, a.elevation, a.azimuth, a.insolation, a.sunrise, a.sunset, a.day_length};
+            std::copy(x, x + 9, v);
+            kinds[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(a.day.kind);
+            if (body_.mars) {
+              const MarsTime m = mars_time(t, lon);
+              v[9] = m.msd;
+              v[10] = m.mtc;
+              if (landing) v[11] = mission_sol(t, *landing, lon);
+            }
+          }
+          for (std::size_t k = 0; k < COLUMNS; ++k) p[k][i] = v[k];
+        }
+      };
+      split_over_threads(n, n >= 20000 ? cores() : 1, span);
+    }
+    py::dict out;
+    out["days"] = py::array_t<double>(n, days.data());
+    const std::size_t used = body_.mars ? (landing ? 12 : 11) : 9;
+    for (std::size_t k = 0; k < used; ++k) out[names[k]] = cols[k];
+    py::list day;
+    for (const std::uint8_t k : kinds) day.append(std::string(day_kind_text(static_cast<DayKind>(k))));
+    out["day"] = py::module_::import("numpy").attr("array")(day, "U11");
+    return out;
+  }
+
+  py::dict insolation(const py::object& dates, const py::object& latitudes, bool utc) const {
+    const std::vector<double> days = dates_of(dates, utc);
+    span_of(days);
+    std::vector<double> lats;
+    for (const py::handle h : py::iter(latitudes)) {
+      lats.push_back(python_number(h, "a latitude"));
+      if (!(lats.back() >= -90.0 && lats.back() <= 90.0)) throw py::value_error("latitudes must lie from -90 to 90 degrees");
+    }
+    const auto n = static_cast<py::ssize_t>(days.size()), m = static_cast<py::ssize_t>(lats.size());
+    if (static_cast<double>(n) * static_cast<double>(m) > 1e8) throw py::value_error("the grid would have more than 10^8 cells");
+    py::array_t<double> q({n, m}), f({n, m}), h({n, m}), ls(n);
+    {
+      double *pq = q.mutable_data(), *pf = f.mutable_data(), *ph = h.mutable_data(), *pl = ls.mutable_data();
+      py::gil_scoped_release release;
+      const auto span = [&](py::ssize_t lo, py::ssize_t hi) {
+        for (py::ssize_t i = lo; i < hi; ++i) {
+          const double t = days[static_cast<std::size_t>(i)];
+          SolarDay day;
+          SeasonRow r;
+          if (std::isfinite(t)) {
+            r = season_row(body_, t, &day);
+          } else {
+            r.ls = r.sdec = r.flux = day.length = std::nan("");
+          }
+          pl[i] = r.ls;
+          for (py::ssize_t j = 0; j < m; ++j) {
+            const LatitudeDay d = day_at_latitude(r.flux, r.sdec, lats[static_cast<std::size_t>(j)]);
+            const bool ok = std::isfinite(t);
+            pq[i * m + j] = ok ? d.mean_insolation : std::nan("");
+            pf[i * m + j] = ok ? d.fraction : std::nan("");
+            ph[i * m + j] = ok ? d.fraction * std::fabs(day.length) * 24.0 : std::nan("");
+          }
+        }
+      };
+      split_over_threads(n, n * m >= 200000 ? cores() : 1, span);
+    }
+    py::dict out;
+    out["days"] = py::array_t<double>(n, days.data());
+    out["ls_deg"] = ls;
+    out["latitude_deg"] = py::array_t<double>(m, lats.data());
+    out["insolation_w_m2"] = q;
+    out["day_fraction"] = f;
+    out["day_length_h"] = h;
+    return out;
+  }
+
+  py::dict mars_time_of(const py::object& dates, const py::object& lon_o, bool west, bool utc) const {
+    if (!body_.mars) throw py::value_error("Mars time is Mars's; " + quoted_text(body_.entry.name) + " is not Mars");
+    double lon = python_number(lon_o, "lon");
+    if (!std::isfinite(lon)) throw py::value_error("lon must be a finite number of degrees");
+    if (west) lon = -lon;
+    const std::vector<double> days = dates_of(dates, utc);
+    const auto n = static_cast<py::ssize_t>(days.size());
+    py::array_t<double> msd(n), mtc(n), lmst(n), ltst(n), eot(n);
+    double *a = msd.mutable_data(), *b = mtc.mutable_data(), *c = lmst.mutable_data(), *d = ltst.mutable_data(),
+           *e = eot.mutable_data();
+    for (py::ssize_t i = 0; i < n; ++i) {
+      const MarsTime t = mars_time(days[static_cast<std::size_t>(i)], lon);
+      a[i] = t.msd, b[i] = t.mtc, c[i] = t.lmst, d[i] = t.ltst, e[i] = t.eot / 15.0;
+    }
+    py::dict out;
+    out["days"] = py::array_t<double>(n, days.data());
+    out["msd"] = msd;
+    out["mtc"] = mtc;
+    out["lmst"] = lmst;
+    out["ltst"] = ltst;
+    out["eot_h"] = eot;
+    return out;
+  }
+
  private:
+  // The machine's cores, for the loops of long calls.
+  static py::ssize_t cores() { return static_cast<py::ssize_t>(std::max(1u, std::min(8u, std::thread::hardware_concurrency()))); }
+
+  // The span of finite dates checked, and the model's limits over it said.
+  void span_of(const std::vector<double>& days) const {
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (double t : days)
+      if (std::isfinite(t)) lo = std::min(lo, t), hi = std::max(hi, t);
+    if (lo <= hi) span_checked(lo, hi);
+  }
+
   SeasonBody body_{};
   BodySetup at_;
 };
@@ -716,6 +854,22 @@ PYBIND11_MODULE(kest, m) {
       .def("events", &PyBody::events, py::arg("start"), py::arg("end"),
            py::arg("ls") = py::make_tuple(0.0, 90.0, 180.0, 270.0), py::kw_only(), py::arg("utc") = false,
            "The instants when Ls passes the given angles, and the perihelia and aphelia, in time order.")
+      .def("sun", &PyBody::sun, py::arg("dates"), py::arg("lat"), py::arg("lon"), py::kw_only(), py::arg("west") = false,
+           py::arg("utc") = false, py::arg("landing") = py::none(),
+           "The Sun at a place (planetocentric latitude, east longitude in degrees; west with west=True) at dates, as "
+           "kest-season sun gives it: a dict of arrays days, ltst and lmst (hours of the body's own 24 to its solar "
+           "day), solar_zenith_deg, solar_elevation_deg, solar_azimuth_deg (from north through east), "
+           "insolation_w_m2 (level ground, top of the atmosphere), sunrise_ltst and sunset_ltst (hours; NaN in polar "
+           "day or night), day_length_h (hours of time), day (\"polar day\", \"polar night\" or \"\"), and for Mars "
+           "msd and mtc (hours), and sol from a landing date. The body is a sphere; the Sun is taken at its centre, "
+           "without refraction.")
+      .def("insolation", &PyBody::insolation, py::arg("dates"), py::arg("latitudes"), py::kw_only(), py::arg("utc") = false,
+           "The diurnal-mean insolation over dates and latitudes: a dict of days, ls_deg, latitude_deg and the 2-D "
+           "arrays (dates x latitudes) insolation_w_m2, day_fraction and day_length_h.")
+      .def("mars_time", &PyBody::mars_time_of, py::arg("dates"), py::arg("lon"), py::kw_only(), py::arg("west") = false,
+           py::arg("utc") = false,
+           "Mars time of the Allison-McEwen (Mars24) algorithm at dates and an east longitude (west with west=True): "
+           "a dict of days, msd (Mars Sol Date), mtc, lmst, ltst (hours) and eot_h (LTST - LMST, hours).")
       .def("date_of_ls", &PyBody::date_of_ls, py::arg("ls"), py::arg("after"), py::kw_only(), py::arg("utc") = false,
            "The first instant after a date when Ls passes the given angle.");
   m.def("read_state", &read_state, py::arg("path"), py::arg("record") = py::none(),

@@ -96,6 +96,39 @@ def test_utc_in_every_form_is_the_same_instant():
         mars.events("1959-01-01T00:00Z", "1961-01-01")
 
 
+def test_sun_equals_the_command_and_mars_time_its_examples():
+    rows = command_rows("sun", "Mars", "--lat", "18.44", "--lon", "77.45", "--from", "2021-02-18T20:55Z", "--to",
+                        "2021-03-01", "--step", "7.3h", "--landing", "2021-02-18T20:55Z")
+    mars = kest.Body("Mars", tables=DATA)
+    s = mars.sun(np.array([float(r["days_j2000"]) for r in rows]), 18.44, 360 - 77.45, west=True,
+                 landing="2021-02-18T20:55Z")
+    for key in ["solar_zenith_deg", "solar_azimuth_deg", "insolation_w_m2", "day_length_h", "msd", "sol"]:
+        assert np.array_equal(s[key], np.array([float(r[key]) for r in rows])), key
+    clock = lambda t: int(t[:2]) + int(t[3:5]) / 60 + int(t[6:]) / 3600
+    for key in ["ltst", "lmst", "sunrise_ltst", "mtc"]:
+        got = np.array([clock(r[key]) for r in rows])
+        assert np.all(np.abs((s[key] - got + 12) % 24 - 12) < 0.6 / 3600), key
+    # Mars time of the worked example: 2000-01-06T00:00 UTC, MTC 23:59:39.
+    t = mars.mars_time(np.datetime64("2000-01-06T00:00"), 0.0, utc=True)
+    assert t["msd"][0] == pytest.approx(44795.99976, abs=1e-5) and t["mtc"][0] == pytest.approx(23.99425, abs=2e-5)
+    with pytest.raises(ValueError, match="not Mars"):
+        kest.Body("Earth", tables=DATA).mars_time([0.0], 0.0)
+
+
+def test_insolation_grid_has_polar_night_and_day():
+    mars = kest.Body("Mars", tables=DATA)
+    start = mars.date_of_ls(90, after="2026-01-01")["days"]
+    g = mars.insolation([start, start + 10.0], [-90, -60, 0, 60, 90])
+    assert g["insolation_w_m2"].shape == (2, 5) and g["ls_deg"][0] == pytest.approx(90.0, abs=1e-6)
+    assert list(g["day_fraction"][0]) == pytest.approx([0.0, 0.0, 0.5, 1.0, 1.0], abs=0.2)
+    assert g["insolation_w_m2"][0, 0] == 0.0 and g["day_fraction"][0, 4] == 1.0
+    assert g["insolation_w_m2"][0, 4] > g["insolation_w_m2"][0, 2]  # the summer pole gets the most
+    with pytest.raises(ValueError, match="-90 to 90"):
+        mars.insolation([start], [91])
+    with pytest.raises(ValueError, match="-90 to 90"):
+        mars.sun([start], 95, 0)
+
+
 def test_dates_in_three_forms_agree():
     body = kest.Body("mars", tables=DATA)
     a = body.seasons(np.array([9838.5]))
