@@ -1,8 +1,9 @@
 // The rotation table on arbitrary text: read as rotation.tab beside the
 // shipped element tables, it is refused with a short message naming a line,
 // or its models are evaluated at ordinary and extreme dates and give the
-// rows of Mars and of a satellite: a W and a subsolar longitude in [0, 360)
-// or not-a-number, never a crash.
+// rows of Mars and of a satellite, and the Sun at a place on them: a W, a
+// subsolar longitude and local times in their ranges or not-a-number, never
+// a crash.
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,8 @@
 #include "elements/kelements.hpp"
 #include "fuzz_support.hpp"
 #include "rotation/krotation.hpp"
+#include "surface/ksurface.hpp"
+#include "time/ktime.hpp"
 
 namespace {
 
@@ -52,7 +55,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SeasonBodyError why;
     const auto body = make_season_body(tables, *found.body, std::nullopt, why);
     if (!body) continue;
-    for (const double d : kDays) check_angle(season_row(*body, d).slon);
+    for (const double d : kDays) {
+      SolarDay day;
+      const SeasonRow r = season_row(*body, d, &day);
+      check_angle(r.slon);
+      // The Sun at places taken from the input's length: local times in
+      // [0, 24) or not-a-number, angles in their ranges, never a crash.
+      const double lat = std::fmod(static_cast<double>(size), 181.0) - 90.0;
+      const SunAtPlace a = sun_at_place(r, day, lat, static_cast<double>(size % 997) * 0.37);
+      for (const double t : {a.ltst, a.lmst, a.sunrise, a.sunset}) FUZZ_CHECK(std::isnan(t) || (t >= 0.0 && t < 24.0));
+      FUZZ_CHECK(std::isnan(a.zenith) || (a.zenith >= 0.0 && a.zenith <= 180.0));
+      check_angle(a.azimuth);
+      FUZZ_CHECK(clock_text(a.ltst).size() == (std::isfinite(a.ltst) ? 8u : 0u));
+      const MarsTime m = mars_time(d, lat);
+      FUZZ_CHECK(std::isnan(m.mtc) || (m.mtc >= 0.0 && m.mtc < 24.0));
+    }
   }
   return 0;
 }
