@@ -57,7 +57,7 @@ void check_writers(const SeasonRow& r) {
     text.row(out, r);
     FUZZ_CHECK(!out.empty() && out.back() == '\n');
     out.pop_back();
-    FUZZ_CHECK(words(out) == (mars ? 8U : 7U));
+    FUZZ_CHECK(words(out) == (mars ? 9U : 8U));
     for (const auto format : {season::OutputFormat::csv, season::OutputFormat::json}) {
       season::Writer w(format, mars, true);
       std::string rows;
@@ -91,7 +91,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   r.true_anomaly = x[4];
   r.flux = x[5];
   r.mars_year = static_cast<std::int32_t>(std::bit_cast<std::uint64_t>(x[6]));
+  r.slon = x[7];
   check_writers(r);
+  // The Sun at a place on such a row, laid out in each form.
+  SolarDay day;
+  day.length = x[1];
+  day.sun_ra = x[6];
+  day.mean_ra = x[0];
+  const SunAtPlace sun = sun_at_place(r, day, std::fmod(x[3], 90.0), x[2]);
+  const MarsTime m = mars_time(x[0], x[2]);
+  for (const auto format : {season::OutputFormat::text, season::OutputFormat::csv, season::OutputFormat::json}) {
+    season::SunWriter w(format, true, true, false);
+    std::string rows;
+    w.header(rows);
+    w.row(rows, r.days, sun, &m, x[4]);
+    w.footer(rows);
+    FUZZ_CHECK(rows.size() < 4096 && rows.back() == '\n');
+  }
 
   // Dates of the span are evaluated, and their rows laid out.
   for (std::size_t i = 0; i < 3; ++i)
