@@ -31,6 +31,8 @@ using namespace kest;
 using namespace kest::season;
 
 constexpr double MAX_ROWS = 1e8;
+// The rows a worker lays out at a time.
+constexpr std::size_t ROW_BLOCK = 16384;
 // Events are found one orbit after another and written as they are found;
 // this bounds the time a search takes (about 10 us an event).
 constexpr double MAX_EVENTS = 1e7;
@@ -119,6 +121,41 @@ SunPlace sun_place(const SeasonBody& b, const std::string& lat_s, const std::str
   return p;
 }
 
+// The latitudes of the insolation grid, degrees: -90, -90 + step, ... while
+// below 90, then 90 itself. A step that divides 180 (to the rounding of
+// 180 / step) reaches 90 once. latitude_count gives their number for the
+// guard against grids too large to write, before any is made.
+double latitude_count(double step) {
+  const double q = 180.0 / step;
+  return std::ceil(q * (1.0 - 1e-12)) + 1.0;
+}
+
+std::vector<double> grid_latitudes(double step) {
+  const auto below = static_cast<std::size_t>(latitude_count(step)) - 1;
+  std::vector<double> lats;
+  lats.reserve(below + 1);
+  for (std::size_t k = 0; k < below; ++k) lats.push_back(-90.0 + static_cast<double>(k) * step);
+  lats.push_back(90.0);
+  return lats;
+}
+
+// The hours of the day at a latitude: its fraction of the solar day
+// (days; NaN without a rotation period, and so the hours). A spin locked to
+// the orbit has no solar day: the day lasts for ever in polar day, not at
+// all in polar night, and has no one length between, where each longitude
+// has the Sun up or down for good.
+double day_length_hours(const LatitudeDay& d, double solar_day) {
+  if (std::isinf(solar_day)) {
+    if (d.kind == DayKind::polar_day) return HUGE_VAL;
+    return d.kind == DayKind::polar_night ? 0.0 : std::nan("");
+  }
+  return d.fraction * std::fabs(solar_day) * 24.0;
+}
+
+constexpr const char* TOO_MANY_CELLS =
+    "the grid would have more than 10^8 cells (dates times latitudes); take a longer step or --lat-step, or a "
+    "shorter span";
+
 // Standard output, written in large blocks. A reader that goes away (a
 // closed pipe) ends the output quietly; any other failure is reported.
 class Output {
@@ -170,17 +207,16 @@ class Output {
   int err_ = 0;
 };
 
-// Lays out rows [0, n) in blocks on worker threads while this thread writes
-// the finished blocks out in order. produce(begin, end, text) appends the
-// rows [begin, end) to text. A failed output stops the workers. A long
-// table shows its progress.
+// Lays out rows [0, n) in blocks of `block` rows on worker threads while this
+// thread writes the finished blocks out in order. produce(begin, end, text)
+// appends the rows [begin, end) to text. A failed output stops the workers.
+// A long table shows its progress.
 template <class Produce>
-void write_rows(std::size_t n, const Produce& produce, Output& out) {
-  constexpr std::size_t BLOCK = 16384;
-  const std::size_t blocks = (n + BLOCK - 1) / BLOCK;
-  const auto rows_of = [&](std::size_t k, std::string& text) { produce(k * BLOCK, std::min(n, (k + 1) * BLOCK), text); };
+void write_rows(std::size_t n, const Produce& produce, Output& out, std::size_t block = ROW_BLOCK) {
+  const std::size_t blocks = (n + block - 1) / block;
+  const auto rows_of = [&](std::size_t k, std::string& text) { produce(k * block, std::min(n, (k + 1) * block), text); };
   ProgressLine progress("kest-season: row", "rows", static_cast<long long>(n));
-  const auto written_up_to = [&](std::size_t k) { progress.at(static_cast<long long>(std::min(n, (k + 1) * BLOCK))); };
+  const auto written_up_to = [&](std::size_t k) { progress.at(static_cast<long long>(std::min(n, (k + 1) * block))); };
   const std::size_t workers = std::min<std::size_t>(std::clamp(std::thread::hardware_concurrency(), 1U, 8U), blocks);
   const auto serially = [&] {
     std::string text;
@@ -326,6 +362,20 @@ int run(int argc, char** argv) {
   sun_at_o->excludes(sun_from)->excludes(sun_to)->excludes(sun_step)->excludes(sun_dates);
   sun->add_option("--landing", landing_s, "Mars: the date of a landing, from which the sols are counted (sol 0)");
 
+  std::string lat_step_s = "5";
+  auto* insolation = app.add_subcommand(
+      "insolation", "the diurnal-mean insolation and the day length on a grid of dates and latitudes (-90 to 90 every "
+                    "--lat-step degrees), one row per date and latitude");
+  insolation->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  auto* ins_from = insolation->add_option("--from", from_s, "first date");
+  auto* ins_to = insolation->add_option("--to", to_s, "last date");
+  auto* ins_step = insolation->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
+  auto* ins_dates = insolation->add_option("--dates", dates_file, "a file of dates, one a line (- for standard input)");
+  ins_dates->excludes(ins_from)->excludes(ins_to)->excludes(ins_step);
+  insolation->add_option("--lat-step", lat_step_s,
+                         "degrees from one latitude to the next, more than 0 and at most 180 (5 by default); 90 is "
+                         "always the last");
+
   auto* at = app.add_subcommand("at", "one row, as table prints it");
   at->add_option("BODY", body_name, "a body of the tables (--list)")->required();
   at->add_option("DATE", at_date, "the date")->required();
@@ -392,7 +442,7 @@ int run(int argc, char** argv) {
     out.put(text);
     return out.finish();
   }
-  if (app.get_subcommands().empty()) usage("name a subcommand: table, events, at or sun (see --help)");
+  if (app.get_subcommands().empty()) usage("name a subcommand: table, events, at, sun or insolation (see --help)");
 
   const BodyEntry entry = resolve(bodies, body_name);
   SeasonBodyError error;
@@ -431,6 +481,13 @@ int run(int argc, char** argv) {
     return out.finish();
   }
 
+  // The insolation grid has a row for each latitude of each date.
+  double lat_step = 0.0, per_date = 1.0;
+  if (insolation->parsed()) {
+    if (!parse_decimal(lat_step_s, lat_step) || !(lat_step > 0.0 && lat_step <= 180.0))
+      usage("--lat-step " + quoted_text(lat_step_s) + ": give the degrees between latitudes, more than 0 and at most 180");
+    per_date = latitude_count(lat_step);
+  }
   std::vector<double> dates;
   double first = 0.0, step = 0.0;
   std::size_t count = 0;
@@ -475,13 +532,15 @@ int run(int argc, char** argv) {
         usage(where + err);
       }
       dates.push_back(*d);
+      if (per_date > 1.0 && !(static_cast<double>(dates.size()) * per_date <= MAX_ROWS)) usage(TOO_MANY_CELLS);
       if (dates.size() > MAX_ROWS) usage(dates_file + " holds more than 10^8 dates");
     }
     if (dates.empty()) usage(dates_file + " holds no dates");
   } else {
     if (from_s.empty() || to_s.empty() || step_s.empty())
-      usage(sun->parsed() ? "sun needs --from, --to and --step, --dates FILE or --at DATE"
-                          : "table needs --from, --to and --step, or --dates FILE");
+      usage(sun->parsed()          ? "sun needs --from, --to and --step, --dates FILE or --at DATE"
+            : insolation->parsed() ? "insolation needs --from, --to and --step, or --dates FILE"
+                                   : "table needs --from, --to and --step, or --dates FILE");
     first = date_arg(from_s);
     const double last = date_arg(to_s);
     std::string err;
@@ -490,6 +549,7 @@ int run(int argc, char** argv) {
     step = *st;
     if (first > last) usage("--from " + from_s + " lies after --to " + to_s);
     const double rows = grid_rows(first, last, step);
+    if (per_date > 1.0 && !(rows * per_date <= MAX_ROWS)) usage(TOO_MANY_CELLS);
     if (!(rows <= MAX_ROWS)) usage("the table would have more than 10^8 rows; take a longer step or a shorter span");
     count = static_cast<std::size_t>(rows);
   }
@@ -529,6 +589,39 @@ int run(int argc, char** argv) {
     };
     write_rows(n, produce, out);
     SunWriter tail(format, body->mars, place.landing.has_value(), utc);
+    if (n > 0) tail.continued();
+    tail.footer(text);
+    out.put(text);
+    return out.finish();
+  }
+  if (insolation->parsed()) {
+    const std::vector<double> lats = grid_latitudes(lat_step);
+    const std::size_t per = lats.size();
+    InsolationWriter iw(format, utc);
+    iw.header(text);
+    out.put(text);
+    // The cells in date order, the latitudes of a date one after another.
+    // The longest rows: 111 characters of text, 126 of CSV, 250 of JSON.
+    const std::size_t row_bytes = format == OutputFormat::json ? 256 : 128;
+    const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
+      InsolationWriter cw(format, utc);
+      if (begin > 0) cw.continued();
+      block.reserve(block.size() + (end - begin) * row_bytes);
+      for (std::size_t i = begin; i < end;) {
+        SolarDay day;
+        const SeasonRow r = season_row(*body, date(i / per), &day);
+        for (std::size_t j = i % per; j < per && i < end; ++j, ++i) {
+          const LatitudeDay d = day_at_latitude(r.flux, r.sdec, lats[j]);
+          cw.row(block, r, lats[j], d, day_length_hours(d, day.length));
+        }
+      }
+    };
+    // A block holds whole dates where they fit, so that each date's season
+    // row is worked out once (once a block where one date fills several);
+    // blocks of a quarter of a table's keep both cores busy on a small grid.
+    constexpr std::size_t GRID_BLOCK = ROW_BLOCK / 4;
+    write_rows(n * per, produce, out, per < GRID_BLOCK ? GRID_BLOCK / per * per : GRID_BLOCK);
+    InsolationWriter tail(format, utc);
     if (n > 0) tail.continued();
     tail.footer(text);
     out.put(text);

@@ -184,9 +184,48 @@ void SunWriter::header(std::string& out) const {
 }
 
 void SunWriter::row(std::string& out, double days, const SunAtPlace& s, const MarsTime* m, double sol) {
+  const std::string rise = rise_or_set(s.sunrise, s.day.kind), set = rise_or_set(s.sunset, s.day.kind);
+  if (format_ == OutputFormat::csv) {
+    // One row laid out in place, then appended whole: the date, eight
+    // numbers, five clock or day texts (16 characters at most) and the line
+    // end, with room after the last number for what write_shortest may
+    // overwrite.
+    char buf[IsoDateWriter::MAX + 8 * (SHORTEST_MAX + 1) + 5 * 17 + 2];
+    char* p = buf;
+    if (utc_) {
+      const std::string date = iso_utc_date(days, 3);
+      p = std::copy(date.begin(), date.end(), p);
+    } else {
+      p = dates_.write(buf, days, 3);
+    }
+    const auto value = [&p](double x) {
+      *p++ = ',';
+      p = write_shortest(p, x);
+    };
+    const auto text = [&p](std::string_view t) {
+      *p++ = ',';
+      p = std::copy(t.begin(), t.end(), p);
+    };
+    value(days);
+    text(clock_text(s.ltst));
+    text(clock_text(s.lmst));
+    for (const double x : {s.zenith, s.elevation, s.azimuth, s.insolation}) value(x);
+    text(rise);
+    text(set);
+    value(s.day_length);
+    if (mars_) {
+      value(m->msd);
+      text(clock_text(m->mtc));
+    }
+    if (sols_) value(sol);
+    *p++ = '\r';
+    *p++ = '\n';
+    out.append(buf, p);
+    first_ = false;
+    return;
+  }
   const std::string date = utc_ ? iso_utc_date(days, format_ == OutputFormat::text ? 0 : 3)
                                 : iso_date(days, format_ == OutputFormat::text ? 0 : 3);
-  const std::string rise = rise_or_set(s.sunrise, s.day.kind), set = rise_or_set(s.sunset, s.day.kind);
   switch (format_) {
     case OutputFormat::text:
       append_padded(out, date, 20);
@@ -208,13 +247,6 @@ void SunWriter::row(std::string& out, double days, const SunAtPlace& s, const Ma
       out += '\n';
       break;
     case OutputFormat::csv:
-      out += date;
-      out += ',' + number(days) + ',' + clock_text(s.ltst) + ',' + clock_text(s.lmst);
-      for (const double x : {s.zenith, s.elevation, s.azimuth, s.insolation}) out += ',' + number(x);
-      out += ',' + rise + ',' + set + ',' + number(s.day_length);
-      if (mars_) out += ',' + number(m->msd) + ',' + clock_text(m->mtc);
-      if (sols_) out += ',' + number(sol);
-      out += "\r\n";
       break;
     case OutputFormat::json:
       out += first_ ? "\n  " : ",\n  ";
@@ -234,6 +266,117 @@ void SunWriter::row(std::string& out, double days, const SunAtPlace& s, const Ma
 }
 
 void SunWriter::footer(std::string& out) const {
+  if (format_ == OutputFormat::json) out += first_ ? "]\n" : "\n]\n";
+}
+
+namespace {
+
+// The columns of the insolation grid after the date, in CSV and JSON: the
+// first two are the date's, the others the latitude's.
+constexpr const char* INSOLATION_COLUMNS[] = {"days_j2000",   "ls_deg",       "latitude_deg", "insolation_w_m2",
+                                              "day_fraction", "day_length_h", "day"};
+
+}  // namespace
+
+InsolationWriter::InsolationWriter(OutputFormat format, bool utc) : format_(format), utc_(utc) {}
+
+void InsolationWriter::header(std::string& out) const {
+  switch (format_) {
+    case OutputFormat::text:
+      append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
+      out += "  days J2000.0   Ls deg  lat deg  insolation W/m2  day fraction  day length h  day\n";
+      break;
+    case OutputFormat::csv:
+      out += utc_ ? "date_utc" : "date_tt";
+      for (const char* c : INSOLATION_COLUMNS) (out += ',') += c;
+      out += "\r\n";
+      break;
+    case OutputFormat::json:
+      out += '[';
+      break;
+  }
+}
+
+void InsolationWriter::row(std::string& out, const SeasonRow& r, double lat, const LatitudeDay& d,
+                           double day_length) {
+  if (!held_ || held_days_ != r.days) {
+    // The date's own columns, laid out once for all its latitudes.
+    lead_.clear();
+    switch (format_) {
+      case OutputFormat::text:
+        append_padded(lead_, utc_ ? iso_utc_date(r.days) : iso_date(r.days), 20);
+        append_fixed(lead_, r.days, 14, 6);
+        append_fixed(lead_, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, 9, 4);
+        break;
+      case OutputFormat::csv: {
+        char buf[IsoDateWriter::MAX + 2 * SHORTEST_MAX];
+        char* p = buf;
+        if (utc_) {
+          const std::string date = iso_utc_date(r.days, 3);
+          p = std::copy(date.begin(), date.end(), p);
+        } else {
+          p = dates_.write(buf, r.days, 3);
+        }
+        for (const double x : {r.days, r.ls}) {
+          *p++ = ',';
+          p = write_shortest(p, x);
+        }
+        lead_.append(buf, p);
+        break;
+      }
+      case OutputFormat::json:
+        lead_ = std::string("{\"") + (utc_ ? "date_utc" : "date_tt") + "\": \"" +
+                (utc_ ? iso_utc_date(r.days, 3) : iso_date(r.days, 3)) + "\", \"" + INSOLATION_COLUMNS[0] +
+                "\": " + json_number(r.days) + ", \"" + INSOLATION_COLUMNS[1] + "\": " + json_number(r.ls);
+        break;
+    }
+    held_ = true;
+    held_days_ = r.days;
+  }
+  const std::string_view day = day_kind_text(d.kind);
+  switch (format_) {
+    case OutputFormat::text:
+      out += lead_;
+      append_fixed(out, lat, 9, 4);
+      append_fixed(out, d.mean_insolation, 17, 3);
+      append_fixed(out, d.fraction, 14, 6);
+      append_fixed(out, day_length, 14, 4);
+      if (!day.empty()) (out += "  ") += day;
+      out += '\n';
+      break;
+    case OutputFormat::csv: {
+      char buf[4 * SHORTEST_MAX + 24];
+      char* p = buf;
+      for (const double x : {lat, d.mean_insolation, d.fraction, day_length}) {
+        *p++ = ',';
+        p = write_shortest(p, x);
+      }
+      *p++ = ',';
+      p = std::copy(day.begin(), day.end(), p);
+      *p++ = '\r';
+      *p++ = '\n';
+      out += lead_;
+      out.append(buf, p);
+      break;
+    }
+    case OutputFormat::json: {
+      out += first_ ? "\n  " : ",\n  ";
+      out += lead_;
+      const double values[] = {lat, d.mean_insolation, d.fraction, day_length};
+      for (std::size_t k = 0; k < 5; ++k) {
+        out += ", \"";
+        out += INSOLATION_COLUMNS[k + 2];
+        out += "\": ";
+        out += k < 4 ? json_number(values[k]) : json_text(day);
+      }
+      out += '}';
+      break;
+    }
+  }
+  first_ = false;
+}
+
+void InsolationWriter::footer(std::string& out) const {
   if (format_ == OutputFormat::json) out += first_ ? "]\n" : "\n]\n";
 }
 

@@ -70,6 +70,33 @@ class SunWriter {
   OutputFormat format_;
   bool mars_, sols_, utc_;
   bool first_ = true;
+  IsoDateWriter dates_;
+};
+
+// Lays out the diurnal-mean insolation of a grid of dates and latitudes, a
+// row per date and latitude: date, days from J2000.0, Ls, the latitude, the
+// mean insolation over the solar day, the fraction of the day the Sun is up,
+// the day length in hours, and "polar day" or "polar night".
+// 1. The rows of one date come one after another: the date and its Ls are
+//    laid out once for them all.
+// 2. day_length is the caller's, in hours (NaN for a body without a
+//    rotation period: null in JSON).
+class InsolationWriter {
+ public:
+  InsolationWriter(OutputFormat format, bool utc);
+  void header(std::string& out) const;
+  void row(std::string& out, const SeasonRow& r, double lat, const LatitudeDay& d, double day_length);
+  void footer(std::string& out) const;
+  void continued() { first_ = false; }
+
+ private:
+  OutputFormat format_;
+  bool utc_;
+  bool first_ = true;
+  bool held_ = false;  // lead_ holds the leading columns of the date held_days_
+  double held_days_ = 0.0;
+  std::string lead_;
+  IsoDateWriter dates_;
 };
 
 }  // namespace kest::season

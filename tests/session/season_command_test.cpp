@@ -625,3 +625,192 @@ TEST(SeasonCommand, SunAtAPlace) {
 }
 
 }  // namespace
+
+namespace {
+
+using kest::day_at_latitude;
+using kest::LatitudeDay;
+using kest::season_row;
+using kest::SeasonRow;
+using kest::SolarDay;
+
+// A Mars grid of kest-season insolation in CSV, as rows of fields without
+// the header.
+std::vector<std::vector<std::string>> grid_rows(const ScratchDir& dir, const std::vector<std::string>& args) {
+  std::vector<std::string> all = {"--csv", "insolation", "Mars"};
+  all.insert(all.end(), args.begin(), args.end());
+  const auto r = season(dir, all);
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::vector<std::string>> rows;
+  for (const std::string& l : lines_of(r.out)) rows.push_back(fields(l, ','));
+  EXPECT_FALSE(rows.empty());
+  if (!rows.empty()) rows.erase(rows.begin());
+  return rows;
+}
+
+// kest-season insolation: the latitudes of each --lat-step, every cell the
+// core's diurnal mean on its date's own row, rows that join across the
+// blocks of the workers wherever a block splits a date, the polar night and
+// day of Mars at its solstices, and what the grid refuses.
+TEST(SeasonCommand, InsolationGrid) {
+  ScratchDir dir;
+  dir.copy_tables();
+  const kest::TableSet tables{dir.path()};
+  const auto bodies = kest::list_bodies(tables);
+  kest::SeasonBodyError error;
+  const auto mars = kest::make_season_body(tables, *kest::find_body(bodies, "Mars").body, std::nullopt, error);
+  ASSERT_TRUE(mars) << error.message;
+  dir.write("one.dates", "2026-01-01\n");
+
+  // -90, then a step at a time while below 90, then 90 once.
+  const struct {
+    const char* step;
+    std::size_t count;
+    std::vector<double> has;
+  } steps[] = {{"5", 37, {-90, -85, 0, 85, 90}},   {"7", 27, {-90, -83, 85, 90}}, {"180", 2, {-90, 90}},
+               {"100", 3, {-90, 10, 90}},          {"2.5e1", 9, {-65, 85, 90}},   {"0.1", 1801, {-90, 90}}};
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.step);
+    std::vector<double> lats;
+    for (const auto& f : grid_rows(dir, {"--dates", "one.dates", "--lat-step", s.step})) lats.push_back(std::stod(f.at(3)));
+    ASSERT_EQ(lats.size(), s.count);
+    EXPECT_EQ(lats.front(), -90.0);
+    EXPECT_EQ(lats.back(), 90.0);
+    // A step between each two, and up to a step to 90 at the end, but never
+    // a rounding (a latitude a hair below 90, then 90).
+    const double step = std::stod(s.step);
+    for (std::size_t i = 1; i + 1 < lats.size(); ++i) EXPECT_NEAR(lats[i] - lats[i - 1], step, 1e-9) << i;
+    EXPECT_GT(90.0 - lats[lats.size() - 2], 1e-6);
+    EXPECT_LE(90.0 - lats[lats.size() - 2], step);
+    for (const double h : s.has) EXPECT_NE(std::find(lats.begin(), lats.end(), h), lats.end()) << h;
+  }
+
+  // Each cell against day_at_latitude on the row of its date; the day
+  // length against Mars's mean solar day of 88775.244 s.
+  dir.write("three.dates", "2023-03-01\n2024-01-15T06:00\nJ2000+9838.5\n");
+  const auto cells = grid_rows(dir, {"--dates", "three.dates"});
+  ASSERT_EQ(cells.size(), 3u * 37u);
+  for (const auto& f : cells) {
+    SolarDay day;
+    const SeasonRow r = season_row(*mars, std::stod(f.at(1)), &day);
+    const LatitudeDay d = day_at_latitude(r.flux, r.sdec, std::stod(f.at(3)));
+    EXPECT_EQ(std::stod(f.at(2)), r.ls);
+    EXPECT_EQ(std::stod(f.at(4)), d.mean_insolation) << f[0] << " " << f[3];
+    EXPECT_EQ(std::stod(f.at(5)), d.fraction);
+    EXPECT_NEAR(std::stod(f.at(6)), d.fraction * 88775.244 / 3600.0, 1e-4);
+    EXPECT_EQ(f.size() > 7 ? f[7] : "", kest::day_kind_text(d.kind));
+  }
+
+  // Blocks of whole dates (300 dates of 37 latitudes), and blocks that split
+  // dates (18001 latitudes a date): rows laid out on the workers join into
+  // the text one writer lays out, in CSV and in JSON.
+  const struct {
+    const char* lat_step;
+    int below_90;  // latitudes below 90
+    const char* to;
+    const char* step;
+  } grids[] = {{"5", 36, "J2000+9299.5", "1"}, {"0.01", 18000, "J2000+9000.75", "0.25"}};
+  for (const auto& g : grids) {
+    for (const bool csv : {true, false}) {
+      SCOPED_TRACE(std::string(g.lat_step) + (csv ? ", csv" : ", json"));
+      kest::season::InsolationWriter w(csv ? kest::season::OutputFormat::csv : kest::season::OutputFormat::json, false);
+      std::string expected;
+      w.header(expected);
+      const double step = std::stod(g.step), last = std::stod(std::string(g.to).substr(6));
+      for (double days = 9000.5; days <= last; days += step) {
+        SolarDay day;
+        const SeasonRow r = season_row(*mars, days, &day);
+        for (int k = 0; k <= g.below_90; ++k) {
+          const double lat = k == g.below_90 ? 90.0 : -90.0 + k * std::stod(g.lat_step);
+          const LatitudeDay d = day_at_latitude(r.flux, r.sdec, lat);
+          w.row(expected, r, lat, d, d.fraction * std::fabs(day.length) * 24.0);
+        }
+      }
+      w.footer(expected);
+      const auto r = season(dir, {csv ? "--csv" : "--json", "insolation", "Mars", "--from", "J2000+9000.5", "--to", g.to,
+                                  "--step", g.step, "--lat-step", g.lat_step});
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_EQ(r.out.size(), expected.size());
+      EXPECT_TRUE(r.out == expected);
+    }
+  }
+
+  // At the solstices the winter pole is dark and the summer pole lit, to
+  // 90 - 25.19 degrees (Mars's obliquity), and the summer pole has the most.
+  const auto solstices = kest::find_season_events(*mars, 9000.0, 9700.0, {90.0, 270.0});
+  ASSERT_EQ(std::count_if(solstices.begin(), solstices.end(), [](const auto& e) { return e.what[0] == 'L'; }), 2);
+  for (const auto& e : solstices) {
+    if (e.what[0] != 'L') continue;
+    SCOPED_TRACE(e.what);
+    const double summer = e.what == "Ls=90" ? 1.0 : -1.0;
+    dir.write("solstice.dates", "J2000+" + kest::number(e.row.days) + "\n");
+    const auto rows = grid_rows(dir, {"--dates", "solstice.dates"});
+    ASSERT_EQ(rows.size(), 37u);
+    double most = -1.0, at = 0.0;
+    for (const auto& f : rows) {
+      const double lat = std::stod(f.at(3)), q = std::stod(f.at(4));
+      const std::string kind = f.size() > 7 ? f[7] : "";
+      if (q > most) most = q, at = lat;
+      if (lat * summer >= 65.0) {
+        EXPECT_EQ(kind, "polar day") << lat;
+        EXPECT_EQ(f[5], "1");
+      } else if (lat * summer <= -65.0) {
+        EXPECT_EQ(kind, "polar night") << lat;
+        EXPECT_EQ(f[4] + f[5], "00");
+      } else {
+        EXPECT_EQ(kind, "") << lat;
+      }
+    }
+    EXPECT_EQ(at, 90.0 * summer);
+  }
+
+  // A body without a rotation period: the grid, without day lengths.
+  ScratchDir still;
+  still.copy_tables();
+  still.write("minor.tab", "C_END\n--\n'Still one'\n2451545.0\n2.5\n0.09\n1\n1\n1\n1\n0\n90\n0\n0\n");
+  const auto nodays = season(still, {"--csv", "insolation", "Still one", "--from", "2026-01-01", "--to", "2026-01-01",
+                                     "--step", "1d", "--lat-step", "90"});
+  ASSERT_EQ(nodays.status, 0) << nodays.err;
+  const auto nodays_rows = lines_of(nodays.out);
+  ASSERT_EQ(nodays_rows.size(), 4u);
+  for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(fields(nodays_rows[i], ',').at(6), "nan") << nodays_rows[i];
+  EXPECT_NE(fields(nodays_rows[2], ',').at(4), "nan");
+
+  // 555 dates of 180001 latitudes are 99900555 cells, one date more is too
+  // many: the guard counts the cells, not the dates.
+  std::string many;
+  for (int i = 0; i < 600; ++i) many += "J2000+" + std::to_string(i) + "\n";
+  dir.write("many.dates", many);
+  const auto within = season(dir, {"--csv", "insolation", "Mars", "--from", "J2000+0", "--to", "J2000+554", "--step",
+                                   "1", "--lat-step", "0.001"}, 2);
+  EXPECT_EQ(lines_of(within.out).size(), 2u);
+  EXPECT_EQ(within.err, "");
+  const std::vector<std::pair<std::vector<std::string>, const char*>> refused = {
+      {{"--from", "J2000+0", "--to", "J2000+555", "--step", "1", "--lat-step", "0.001"}, "more than 10^8 cells"},
+      {{"--dates", "many.dates", "--lat-step", "0.001"}, "more than 10^8 cells"},
+      {{"--dates", "one.dates", "--lat-step", "1e-300"}, "more than 10^8 cells"},
+      {{"--from", "1900-01-01", "--to", "2100-01-01", "--step", "1m"}, "more than 10^8 cells"},
+      {{"--from", "2026-01-01"}, "insolation needs --from, --to and --step"},
+      {{"--dates", "one.dates", "--lat-step", "0"}, "--lat-step '0': give"},
+      {{"--dates", "one.dates", "--lat-step", "-5"}, "--lat-step '-5': give"},
+      {{"--dates", "one.dates", "--lat-step", "180.5"}, "--lat-step '180.5': give"},
+      {{"--dates", "one.dates", "--lat-step", "five"}, "--lat-step 'five': give"},
+      {{"--dates", "one.dates", "--lat-step", ""}, "--lat-step '': give"},
+      {{"--dates", "one.dates", "--lat-step", "0x10"}, "--lat-step '0x10': give"},
+      {{"--dates", "one.dates", "--lat-step", "inf"}, "--lat-step 'inf': give"},
+      {{"--dates", "one.dates", "--lat-step", "1e400"}, "--lat-step '1e400': give"},
+  };
+  for (const auto& [args, says] : refused) {
+    SCOPED_TRACE(args.back());
+    std::vector<std::string> all = {"insolation", "Mars"};
+    all.insert(all.end(), args.begin(), args.end());
+    const auto r = season(dir, all);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    const auto lines = lines_of(r.err);
+    ASSERT_EQ(lines.size(), 1u) << r.err;
+    EXPECT_NE(lines[0].find(says), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
