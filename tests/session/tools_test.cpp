@@ -476,6 +476,68 @@ TEST(Validate, SaysWhichNumberOfTheRotationTableIsDamaged) {
   }
 }
 
+// tools/plot-insolation draws the grid of kest-season insolation over two
+// Mars years' starts (2022-12-26 and 2024-11-12): a cell of the kept data
+// for each row, and at each wrap of Ls the scans on either side once more,
+// shifted by 360 degrees, in a data block of its own.
+TEST(PlotInsolation, DrawsTheGridOfKestSeason) {
+  if (!have("gnuplot")) GTEST_SKIP() << "gnuplot is missing (tools/setup installs gnuplot-nox)";
+  ASSERT_TRUE(fs::exists(season_binary())) << "build the kest-season target";
+  ScratchDir dir;
+  ASSERT_EQ(run_season("--csv insolation Mars --from 2022-12-01 --to 2024-12-01 --step 5d --lat-step 10",
+                       dir.path() / "mars.csv"),
+            0);
+  ASSERT_EQ(shell("PLOT_INSOLATION_KEEP=" + quoted(dir.path() / "keep") + " " + quoted(tools_dir() / "plot-insolation") +
+                  " " + quoted(dir.path() / "mars.csv") + " " + quoted(dir.path() / "out.png") + " 2>&1"),
+            0);
+  const std::string bytes = dir.read("out.png");
+  EXPECT_GT(bytes.size(), 1000u);
+  EXPECT_EQ(bytes.substr(0, 8), std::string(kPngSignature, 8));
+  const size_t rows = kest::testing::lines_of(dir.read("mars.csv")).size() - 1;
+  ASSERT_EQ(rows, 147u * 19u);
+  const std::string data = dir.read("keep/data");
+  EXPECT_EQ(count(data, "\n") - count(data, "\n\n"), rows + 2 * 2 * 19);
+  EXPECT_EQ(count(data, "\n\n\n"), 2u);
+  // 147 dates of 19 latitudes, polar night in some, 50 W/m2 between contours.
+  EXPECT_EQ(dir.read("keep/grid").substr(0, 7), "147 19 ");
+  EXPECT_NE(dir.read("keep/grid").find(" 50\n"), std::string::npos);
+}
+
+// What plot-insolation refuses, with its exit status, and without leaving a
+// picture behind.
+const Refusal kInsolationRefusals[] = {
+    {"no arguments", "", true, 2},
+    {"missing file", nullptr, false, 1},
+    {"a table without latitudes", kGoodCsv, false, 1},
+    {"one date only",
+     "date_tt,days_j2000,ls_deg,latitude_deg,insolation_w_m2,day_fraction,day_length_h,day\n"
+     "2024-01-01T00:00:00.000,8765.5,280.1,-90,0,0,0,polar night\n"
+     "2024-01-01T00:00:00.000,8765.5,280.1,90,500,1,24,polar day\n",
+     false, 1},
+    {"dates of other latitudes",
+     "date_tt,days_j2000,ls_deg,latitude_deg,insolation_w_m2,day_fraction,day_length_h,day\n"
+     "2024-01-01T00:00:00.000,8765.5,280.1,-90,0,0,0,polar night\n"
+     "2024-01-01T00:00:00.000,8765.5,280.1,90,500,1,24,polar day\n"
+     "2024-01-02T00:00:00.000,8766.5,280.6,-90,0,0,0,polar night\n"
+     "2024-01-02T00:00:00.000,8766.5,280.6,0,300,0.5,12,\n"
+     "2024-01-02T00:00:00.000,8766.5,280.6,90,500,1,24,polar day\n",
+     false, 1},
+};
+
+TEST(PlotInsolation, RefusesWhatHoldsNoGrid) {
+  if (!have("gnuplot")) GTEST_SKIP() << "gnuplot is missing (tools/setup installs gnuplot-nox)";
+  for (const auto& c : kInsolationRefusals) {
+    SCOPED_TRACE(c.what);
+    ScratchDir dir;
+    if (c.prt != nullptr) dir.write("in.csv", c.prt);
+    const std::string tool = quoted(tools_dir() / "plot-insolation");
+    const std::string cmd =
+        c.no_arguments ? tool : tool + " " + quoted(dir.path() / "in.csv") + " " + quoted(dir.path() / "out.png");
+    EXPECT_EQ(shell(cmd + " 2>/dev/null"), c.status);
+    EXPECT_FALSE(dir.exists("out.png"));
+  }
+}
+
 // The kest-season examples run with the tree's program and tables and show
 // what their comments promise.
 struct SeasonExample {
