@@ -1,6 +1,8 @@
 // kest-season's speed: 10^6 CSV rows of Mars written to a file by the
 // program, beside the dialogue's ephemeris table of the same rows in the
-// same run; and the events of 100 Mars years, computed in the process.
+// same run; the Sun at a place for the same dates beside their table; the
+// insolation grid of a Mars year beside the table of its dates; and the
+// events of 100 Mars years, computed in the process.
 // With KEST_SEASON_BASELINE_BINARY naming another build of kest-season, the
 // same rows are also written by it, in the same run, as
 // BM_SeasonMillionCsvRowsBaseline; --benchmark_enable_random_interleaving
@@ -133,6 +135,36 @@ void season_rows(benchmark::State& state, const std::string& program, const std:
   fs::remove_all(dir);
 }
 
+// The Sun at a place (4.5 N, 137.4 E) at the 10^6 dates of season_rows, the
+// elements and the rotation model at each date (1); beside it, as its
+// baseline, the table of the same dates (0).
+void BM_SunBesideTableMillionCsvRows(benchmark::State& state) {
+  const fs::path dir = scratch("sun");
+  const bool sun = state.range(0) != 0;
+  const std::vector<std::string> dates = {"--from", "J2000+0", "--to", "J2000+9999.99", "--step", "0.01"};
+  std::vector<std::string> args = {"--csv", "table", "Mars"};
+  if (sun) args = {"--csv", "sun", "Mars", "--lat", "4.5", "--lon", "137.4"};
+  args.insert(args.end(), dates.begin(), dates.end());
+  time_runs(state, dir, KEST_SEASON_BINARY_PATH, args, "/dev/null", "rows.csv", dir / "rows.csv");
+  state.SetLabel(sun ? "sun Mars --lat 4.5 --lon 137.4" : "table Mars, the same dates (baseline)");
+  fs::remove_all(dir);
+}
+
+// The insolation grid of Mars year 37 (2022-12-26 to 2024-11-12), a date a
+// sol (88775.244 s) and a latitude every 5 degrees: 669 dates of 37
+// latitudes (1); beside it, as its baseline, the table of the same dates
+// (0), which is the program's start and the dates' season rows.
+void BM_InsolationMarsYear(benchmark::State& state) {
+  const fs::path dir = scratch("insolation");
+  const bool grid = state.range(0) != 0;
+  std::vector<std::string> args = {"--csv", grid ? "insolation" : "table", "Mars", "--from", "2022-12-26",
+                                   "--to", "2024-11-12", "--step", "1.02749125"};
+  if (grid) args.insert(args.end(), {"--lat-step", "5"});
+  time_runs(state, dir, KEST_SEASON_BINARY_PATH, args, "/dev/null", "rows.csv", dir / "rows.csv");
+  state.SetLabel(grid ? "insolation Mars, 669 sols x 37 latitudes" : "table Mars, the same 669 dates (baseline)");
+  fs::remove_all(dir);
+}
+
 // The dialogue's table of the same 10^6 dates, into kest.prt.
 void BM_DialogueMillionLinesSameRows(benchmark::State& state) {
   const fs::path dir = scratch("dialogue");
@@ -201,6 +233,12 @@ int main(int argc, char** argv) {
                repetitions_given);
   }
   whole_runs(benchmark::RegisterBenchmark("BM_DialogueMillionLinesSameRows", BM_DialogueMillionLinesSameRows),
+             repetitions_given);
+  whole_runs(benchmark::RegisterBenchmark("BM_SunBesideTableMillionCsvRows", BM_SunBesideTableMillionCsvRows)
+                 ->Arg(0)
+                 ->Arg(1),
+             repetitions_given);
+  whole_runs(benchmark::RegisterBenchmark("BM_InsolationMarsYear", BM_InsolationMarsYear)->Arg(0)->Arg(1),
              repetitions_given);
   benchmark::RegisterBenchmark("BM_EventsHundredMarsYears", BM_EventsHundredMarsYears)->Unit(benchmark::kMillisecond);
 
