@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -328,14 +329,22 @@ int run(int argc, char** argv) {
   app.fallthrough();
 
   std::string body_name, from_s, to_s, step_s, dates_file, at_date, ls_list;
+  // The dates of a subcommand: --from, --to and --step, or --dates FILE;
+  // returns --dates.
+  const auto date_options = [&](CLI::App* sub) {
+    auto* from_o = sub->add_option("--from", from_s, "first date: 2026-12-09, 2026-12-09T06:30, 2026-12-09T06:30Z (UTC), "
+                                                     "JD2461383.5, J2000+9838.5 or now");
+    auto* to_o = sub->add_option("--to", to_s, "last date");
+    auto* step_o = sub->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
+    auto* dates_o = sub->add_option("--dates", dates_file, "a file of dates, one a line (- for standard input)");
+    dates_o->excludes(from_o)->excludes(to_o)->excludes(step_o);
+    return std::array<CLI::Option*, 4>{from_o, to_o, step_o, dates_o};
+  };
   auto* table = app.add_subcommand("table", "one row per date: date (TT), days from J2000.0, distance, Ls, subsolar "
-                                            "latitude, true anomaly, solar flux (and the Mars year for Mars)");
+                                            "latitude and longitude, true anomaly, solar flux (and the Mars year for "
+                                            "Mars)");
   table->add_option("BODY", body_name, "a body of the tables (--list)")->required();
-  auto* from_o = table->add_option("--from", from_s, "first date: 2026-12-09, 2026-12-09T06:30, JD2461383.5 or J2000+9838.5");
-  auto* to_o = table->add_option("--to", to_s, "last date");
-  auto* step_o = table->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
-  auto* dates_o = table->add_option("--dates", dates_file, "a file of dates, one a line (- for standard input)");
-  dates_o->excludes(from_o)->excludes(to_o)->excludes(step_o);
+  date_options(table);
 
   auto* events = app.add_subcommand("events", "the instants when Ls passes 0, 90, 180 and 270 (or --ls), and the "
                                               "perihelia and aphelia, in time order");
@@ -353,13 +362,9 @@ int run(int argc, char** argv) {
   sun->add_option("--lat", lat_s, "planetocentric latitude, degrees, -90 to 90")->required();
   sun->add_option("--lon", lon_s, "east longitude, degrees (west with --west)")->required();
   sun->add_flag("--west", west, "--lon is a west longitude (planetographic, as Mars maps and Mars time count it)");
-  auto* sun_from = sun->add_option("--from", from_s, "first date");
-  auto* sun_to = sun->add_option("--to", to_s, "last date");
-  auto* sun_step = sun->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
-  auto* sun_dates = sun->add_option("--dates", dates_file, "a file of dates, one a line (- for standard input)");
+  const auto sun_dates = date_options(sun);
   auto* sun_at_o = sun->add_option("--at", sun_at, "one date");
-  sun_dates->excludes(sun_from)->excludes(sun_to)->excludes(sun_step);
-  sun_at_o->excludes(sun_from)->excludes(sun_to)->excludes(sun_step)->excludes(sun_dates);
+  for (CLI::Option* o : sun_dates) sun_at_o->excludes(o);
   sun->add_option("--landing", landing_s, "Mars: the date of a landing, from which the sols are counted (sol 0)");
 
   std::string lat_step_s = "5";
@@ -367,11 +372,7 @@ int run(int argc, char** argv) {
       "insolation", "the diurnal-mean insolation and the day length on a grid of dates and latitudes (-90 to 90 every "
                     "--lat-step degrees), one row per date and latitude");
   insolation->add_option("BODY", body_name, "a body of the tables (--list)")->required();
-  auto* ins_from = insolation->add_option("--from", from_s, "first date");
-  auto* ins_to = insolation->add_option("--to", to_s, "last date");
-  auto* ins_step = insolation->add_option("--step", step_s, "step: 10d, 0.1d, 6h, 1y, or a number of days");
-  auto* ins_dates = insolation->add_option("--dates", dates_file, "a file of dates, one a line (- for standard input)");
-  ins_dates->excludes(ins_from)->excludes(ins_to)->excludes(ins_step);
+  date_options(insolation);
   insolation->add_option("--lat-step", lat_step_s,
                          "degrees from one latitude to the next, more than 0 and at most 180 (5 by default); 90 is "
                          "always the last");

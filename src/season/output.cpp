@@ -11,6 +11,18 @@
 
 namespace kest::season {
 
+namespace {
+
+// The date of a CSV row at p, to the millisecond, TT through the writer of
+// the run's dates or UTC; returns the end.
+char* csv_date(char* p, double days, bool utc, IsoDateWriter& dates) {
+  if (!utc) return dates.write(p, days, 3);
+  const std::string date = iso_utc_date(days, 3);
+  return std::copy(date.begin(), date.end(), p);
+}
+
+}  // namespace
+
 
 std::string json_number(double x) { return std::isfinite(x) ? number(x) : std::string("null"); }
 
@@ -89,13 +101,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
     case OutputFormat::csv: {
       // One row laid out in place, then appended whole.
       char buf[IsoDateWriter::MAX + 9 * SHORTEST_MAX];
-      char* p = buf;
-      if (utc_) {
-        const std::string date = iso_utc_date(r.days, 3);
-        p = std::copy(date.begin(), date.end(), p);
-      } else {
-        p = dates_.write(buf, r.days, 3);
-      }
+      char* p = csv_date(buf, r.days, utc_, dates_);
       *p++ = ',';
       if (events_) {
         out.append(buf, p);
@@ -191,13 +197,7 @@ void SunWriter::row(std::string& out, double days, const SunAtPlace& s, const Ma
     // end, with room after the last number for what write_shortest may
     // overwrite.
     char buf[IsoDateWriter::MAX + 8 * (SHORTEST_MAX + 1) + 5 * 17 + 2];
-    char* p = buf;
-    if (utc_) {
-      const std::string date = iso_utc_date(days, 3);
-      p = std::copy(date.begin(), date.end(), p);
-    } else {
-      p = dates_.write(buf, days, 3);
-    }
+    char* p = csv_date(buf, days, utc_, dates_);
     const auto value = [&p](double x) {
       *p++ = ',';
       p = write_shortest(p, x);
@@ -310,13 +310,7 @@ void InsolationWriter::row(std::string& out, const SeasonRow& r, double lat, con
         break;
       case OutputFormat::csv: {
         char buf[IsoDateWriter::MAX + 2 * SHORTEST_MAX];
-        char* p = buf;
-        if (utc_) {
-          const std::string date = iso_utc_date(r.days, 3);
-          p = std::copy(date.begin(), date.end(), p);
-        } else {
-          p = dates_.write(buf, r.days, 3);
-        }
+        char* p = csv_date(buf, r.days, utc_, dates_);
         for (const double x : {r.days, r.ls}) {
           *p++ = ',';
           p = write_shortest(p, x);
