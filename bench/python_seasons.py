@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The Python module's seasons of 10^6 dates (the loop runs in C++ on every
-core), with the elements at each date and frozen at an epoch.
+core), with the elements at each date and frozen at an epoch; the Sun at a
+place at 10^6 dates, and the insolation of 10^3 dates by 181 latitudes.
 
     PYTHONPATH=build/python bench/python_seasons.py [TABLES_DIR]
 """
@@ -28,3 +29,12 @@ for epoch in (None, 2000.0):
     body = kest.Body("Mars", tables=tables, epoch=epoch)
     label = "elements at each date" if epoch is None else "frozen epoch"
     print(f"Mars, 10^6 dates, {label}: {best_of(5, lambda: body.seasons(dates)):.3f} s (best of 5)")
+
+# The Sun at a place and the insolation grid: 10^6 dates at Gale crater,
+# and 10^3 dates by 181 latitudes.
+mars = kest.Body("Mars", tables=tables)
+print(f"Mars, sun at 10^6 dates: {best_of(5, lambda: mars.sun(dates, -4.59, 137.44)):.3f} s (best of 5)")
+grid_dates = np.linspace(0.0, 687.0, 1000)
+latitudes = np.arange(-90.0, 91.0, 1.0)
+print(f"Mars, insolation of 10^3 dates x 181 latitudes: "
+      f"{best_of(5, lambda: mars.insolation(grid_dates, latitudes)):.4f} s (best of 5)")

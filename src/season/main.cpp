@@ -379,6 +379,8 @@ int run(int argc, char** argv) {
 
   auto* at = app.add_subcommand("at", "one row, as table prints it");
   at->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  for (CLI::App* sub : {table, events, at})
+    sub->add_flag("--west", west, "the subsolar longitude as a planetographic west longitude (subsolar_lon_west_deg)");
   at->add_option("DATE", at_date, "the date")->required();
 
   try {
@@ -467,7 +469,7 @@ int run(int argc, char** argv) {
     check_span(*body, from, to);
     // Events go out as they are found, in blocks.
     check_utc(utc, from, to);
-    Writer w(format, body->mars, true, utc);
+    Writer w(format, body->mars, true, utc, west);
     w.header(text);
     ProgressLine progress("kest-season: event", "events", static_cast<long long>(bound));
     long long given = 0;
@@ -628,17 +630,17 @@ int run(int argc, char** argv) {
     out.put(text);
     return out.finish();
   }
-  Writer w(format, body->mars, false, utc);
+  Writer w(format, body->mars, false, utc, west);
   w.header(text);
   out.put(text);
   const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
-    Writer cw(format, body->mars, false, utc);
+    Writer cw(format, body->mars, false, utc, west);
     if (begin > 0) cw.continued();
     block.reserve(block.size() + (end - begin) * 160);
     for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(*body, date(i)));
   };
   write_rows(n, produce, out);
-  Writer tail(format, body->mars, false, utc);
+  Writer tail(format, body->mars, false, utc, west);
   if (n > 0) tail.continued();
   tail.footer(text);
   out.put(text);

@@ -56,24 +56,26 @@ std::string csv_text(std::string_view s) {
   return out + '"';
 }
 
-Writer::Writer(OutputFormat format, bool mars, bool events, bool utc)
-    : format_(format), mars_(mars), events_(events), utc_(utc) {}
+Writer::Writer(OutputFormat format, bool mars, bool events, bool utc, bool west)
+    : format_(format), mars_(mars), events_(events), utc_(utc), west_(west) {}
 
 void Writer::header(std::string& out) const {
   switch (format_) {
     case OutputFormat::text:
       append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
       if (events_) append_padded(out, "event", 12);
-      out += "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  subsolar lon deg (east)"
-             "  true anomaly deg   flux W/m2";
+      out += west_ ? "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  subsolar lon deg (west)"
+                     : "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  subsolar lon deg (east)";
+      out += "  true anomaly deg   flux W/m2";
       if (mars_) out += "  Mars year";
       out += '\n';
       break;
     case OutputFormat::csv:
       out += utc_ ? "date_utc," : "date_tt,";
       if (events_) out += "event,";
-      out += "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,subsolar_lon_deg,true_anomaly_deg,"
-             "flux_w_m2";
+      out += west_ ? "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,subsolar_lon_west_deg,"
+                     : "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,subsolar_lon_deg,";
+      out += "true_anomaly_deg,flux_w_m2";
       if (mars_) out += ",mars_year";
       out += "\r\n";
       break;
@@ -83,7 +85,9 @@ void Writer::header(std::string& out) const {
   }
 }
 
-void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
+void Writer::row(std::string& out, const SeasonRow& given, std::string_view what) {
+  SeasonRow r = given;
+  if (west_ && r.slon != 0.0) r.slon = 360.0 - r.slon;
   switch (format_) {
     case OutputFormat::text:
       append_padded(out, utc_ ? iso_utc_date(r.days) : iso_date(r.days), 20);
@@ -129,7 +133,7 @@ void Writer::row(std::string& out, const SeasonRow& r, std::string_view what) {
       if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
       out += ", \"days_j2000\": " + json_number(r.days) + ", \"distance_au\": " + json_number(r.distance) +
              ", \"ls_deg\": " + json_number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + json_number(r.sdec) +
-             ", \"subsolar_lon_deg\": " + json_number(r.slon) +
+             (west_ ? ", \"subsolar_lon_west_deg\": " : ", \"subsolar_lon_deg\": ") + json_number(r.slon) +
              ", \"true_anomaly_deg\": " + json_number(r.true_anomaly) + ", \"flux_w_m2\": " + json_number(r.flux);
       if (mars_) out += ", \"mars_year\": " + std::to_string(r.mars_year);
       out += '}';

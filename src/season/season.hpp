@@ -35,8 +35,9 @@ std::string csv_text(std::string_view s);
 class Writer {
  public:
   // utc: the date column in UTC (date_utc) instead of TT (date_tt); every
-  // row must then have UTC (has_utc).
-  Writer(OutputFormat format, bool mars, bool events, bool utc = false);
+  // row must then have UTC (has_utc). west: the subsolar longitude as a
+  // planetographic west longitude (subsolar_lon_west_deg), 360 less the east.
+  Writer(OutputFormat format, bool mars, bool events, bool utc = false, bool west = false);
   void header(std::string& out) const;
   void row(std::string& out, const SeasonRow& r, std::string_view what = {});
   void footer(std::string& out) const;
@@ -48,6 +49,7 @@ class Writer {
   bool mars_;
   bool events_;
   bool utc_;
+  bool west_;
   bool first_ = true;
   IsoDateWriter dates_;
 };

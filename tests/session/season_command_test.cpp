@@ -594,6 +594,13 @@ TEST(SeasonCommand, SunAtAPlace) {
       EXPECT_NEAR(std::remainder(clock_hours(f[3]) - m.lmst, 24.0), 0.0, 30.0 / 3600.0) << rows[i];
     }
   }
+  // The subsolar point in west longitude: 360 less the east one.
+  const auto e_at = season(dir, {"--csv", "at", "Mars", "2021-02-18T20:55Z"});
+  const auto w_at = season(dir, {"--csv", "at", "Mars", "2021-02-18T20:55Z", "--west"});
+  ASSERT_EQ(w_at.status, 0) << w_at.err;
+  EXPECT_EQ(fields(lines_of(w_at.out).at(0), ',').at(5), "subsolar_lon_west_deg");
+  EXPECT_NEAR(std::stod(fields(lines_of(w_at.out).at(1), ',').at(5)),
+              360.0 - std::stod(fields(lines_of(e_at.out).at(1), ',').at(5)), 1e-9);
   // 77.45 E is 282.55 W; the landing sol is 0.
   const auto east = season(dir, {"--csv", "sun", "Mars", "--lat", "18.44", "--lon", "77.45", "--at", "2021-02-20T12:00Z",
                                  "--landing", "2021-02-18T20:55Z"});
