@@ -298,16 +298,11 @@ SeasonRow season_row(const SeasonBody& b, double days, SolarDay* day) {
   const BodySetup& s = setup_for(b, days, o, scratch, true);
   const Season z = season_at(s.orbit, days, day != nullptr);
   if (day) {
-    const auto turn = [](double a) {
-      a = std::fmod(a, 360.0);
-      if (a < 0.0) a += 360.0;
-      return a >= 360.0 ? 0.0 : a;
-    };
-    day->sun_ra = turn(z.Q * R2D_VALUE);
+    day->sun_ra = wrapped(z.Q * R2D_VALUE, 360.0);
     // Ls of perihelion: Ls less the true anomaly, the Sun's direction from
     // perihelion turned half round.
     const double mean_anomaly = 360.0 * ((days - s.elements.TJP) / s.elements.PERIOD);
-    day->mean_ra = turn(mean_anomaly + z.lsubs - (z.TAR * R2D_VALUE + 180.0));
+    day->mean_ra = wrapped(mean_anomaly + z.lsubs - (z.TAR * R2D_VALUE + 180.0), 360.0);
     const double n = 360.0 / s.elements.PERIOD;
     day->length = std::isfinite(b.spin.W1) ? 360.0 / (b.spin.W1 - n) : std::nan("");
   }

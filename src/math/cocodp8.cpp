@@ -26,6 +26,12 @@ void cococs(const Vec3& v, double& colat, double& elon, double& radius) {
   elon = q;
 }
 
+double wrapped(double a, double whole) {
+  a = std::fmod(a, whole);
+  if (a < 0.0) a += whole;
+  return a >= whole ? 0.0 : a;
+}
+
 void cocolr(const Vec3& v, double& colat, double& radius) {
   const double x = v(1);
   const double y = v(2);

@@ -30,6 +30,13 @@ inline constexpr double DJBASE = 2451545.0;               // Julian date of J200
 inline constexpr double OBL_J2000 = 0.409092601;          // obliquity of the ecliptic at J2000, radians
 inline constexpr double OBL50 = 0.40920619;               // obliquity of the ecliptic at B1950, radians
 
+// ---- Angles ----------------------------------------------------------------
+
+// a reduced into [0, whole), whole > 0: the remainder of fmod, moved up
+// when negative; one that rounds up to whole (a value just below a multiple
+// of it) is 0. Not-a-number stays not-a-number.
+double wrapped(double a, double whole);
+
 // ---- Value types ------------------------------------------------------------
 
 // A 3-vector x, y, z. v(1..3) reads like the formulas; v[0..2] is raw.

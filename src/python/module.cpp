@@ -538,7 +538,7 @@ class PyBody {
             const bool ok = std::isfinite(t);
             pq[i * m + j] = ok ? d.mean_insolation : std::nan("");
             pf[i * m + j] = ok ? d.fraction : std::nan("");
-            ph[i * m + j] = ok ? d.fraction * std::fabs(day.length) * 24.0 : std::nan("");
+            ph[i * m + j] = ok ? day_length_hours(d, day.length) : std::nan("");
           }
         }
       };

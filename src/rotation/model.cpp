@@ -77,10 +77,7 @@ Orientation RotationModel::at(double days) const {
       W += t.w * s;
     }
   }
-  W = std::fmod(W, 360.0);
-  if (W < 0.0) W += 360.0;
-  // fmod of a value just below a multiple of 360 may round up to 360.
-  o.W = W >= 360.0 ? 0.0 : W;
+  o.W = wrapped(W, 360.0);
   return o;
 }
 
@@ -96,9 +93,7 @@ double surface_longitude(const Orientation& o, const Vec3& pole, const Vec3& v) 
   const double y = -pole(3) * (pole(1) * v(1) + pole(2) * v(2)) + h2 * v(3);
   const double d = std::fabs(o.dec) < 270.0 ? std::fabs(o.dec) : std::fabs(std::remainder(o.dec, 360.0));
   const double beyond = d > 90.0 ? 180.0 : 0.0;
-  double lon = std::fmod(std::atan2(y, x) * DEG_PER_RAD + beyond - o.W, 360.0);
-  if (lon < 0.0) lon += 360.0;
-  return lon >= 360.0 ? 0.0 : lon;
+  return wrapped(std::atan2(y, x) * DEG_PER_RAD + beyond - o.W, 360.0);
 }
 
 SurfacePoint surface_point(const Orientation& o, const Vec3& v) {
@@ -110,9 +105,7 @@ SurfacePoint surface_point(const Orientation& o, const Vec3& v) {
   const double z = cd * ca * v(1) + cd * sa * v(2) + sd * v(3);
   SurfacePoint p;
   p.lat = std::atan2(z, std::hypot(x, y)) * DEG_PER_RAD;
-  double lon = std::fmod(std::atan2(y, x) * DEG_PER_RAD - o.W, 360.0);
-  if (lon < 0.0) lon += 360.0;
-  p.lon = lon >= 360.0 ? 0.0 : lon;
+  p.lon = wrapped(std::atan2(y, x) * DEG_PER_RAD - o.W, 360.0);
   return p;
 }
 

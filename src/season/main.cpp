@@ -20,6 +20,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "season/season.hpp"
@@ -138,19 +139,6 @@ std::vector<double> grid_latitudes(double step) {
   for (std::size_t k = 0; k < below; ++k) lats.push_back(-90.0 + static_cast<double>(k) * step);
   lats.push_back(90.0);
   return lats;
-}
-
-// The hours of the day at a latitude: its fraction of the solar day
-// (days; NaN without a rotation period, and so the hours). A spin locked to
-// the orbit has no solar day: the day lasts for ever in polar day, not at
-// all in polar night, and has no one length between, where each longitude
-// has the Sun up or down for good.
-double day_length_hours(const LatitudeDay& d, double solar_day) {
-  if (std::isinf(solar_day)) {
-    if (d.kind == DayKind::polar_day) return HUGE_VAL;
-    return d.kind == DayKind::polar_night ? 0.0 : std::nan("");
-  }
-  return d.fraction * std::fabs(solar_day) * 24.0;
 }
 
 constexpr const char* TOO_MANY_CELLS =
@@ -556,15 +544,12 @@ int run(int argc, char** argv) {
     if (!(rows <= MAX_ROWS)) usage("the table would have more than 10^8 rows; take a longer step or a shorter span");
     count = static_cast<std::size_t>(rows);
   }
-  if (dates.empty()) {
-    check_span(*body, first, first + static_cast<double>(count - 1) * step);
-  } else {
-    check_span(*body, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
-  }
-  if (dates.empty()) {
-    check_utc(utc, first, first + static_cast<double>(count - 1) * step);
-  } else {
-    check_utc(utc, *std::min_element(dates.begin(), dates.end()), *std::max_element(dates.begin(), dates.end()));
+  {
+    const auto [lo, hi] = dates.empty() ? std::pair(first, first + static_cast<double>(count - 1) * step)
+                                        : std::pair(*std::min_element(dates.begin(), dates.end()),
+                                                    *std::max_element(dates.begin(), dates.end()));
+    check_span(*body, lo, hi);
+    check_utc(utc, lo, hi);
   }
   const std::size_t n = dates.empty() ? count : dates.size();
   const auto date = [&](std::size_t i) { return dates.empty() ? first + static_cast<double>(i) * step : dates[i]; };

@@ -40,6 +40,13 @@ struct LatitudeDay {
 // diurnal mean F / pi (H0 sin(lat) sin(sdec) + cos(lat) cos(sdec) sin H0).
 LatitudeDay day_at_latitude(double flux, double sdec, double lat);
 
+// The hours of time the Sun is up on that day: its fraction of the solar
+// day (days; NaN without a rotation period, and so the hours). A spin locked
+// to the orbit has no solar day: the day lasts for ever in polar day, not at
+// all in polar night, and has no one length between, where each longitude
+// has the Sun up or down for good.
+double day_length_hours(const LatitudeDay& d, double solar_day);
+
 // ---- The Sun at a place -------------------------------------------------------------
 
 struct SunAtPlace {

@@ -8,16 +8,6 @@
 
 namespace kest {
 
-namespace {
-
-double turn(double a, double whole) {
-  a = std::fmod(a, whole);
-  if (a < 0.0) a += whole;
-  return a >= whole ? 0.0 : a;
-}
-
-}  // namespace
-
 std::string_view day_kind_text(DayKind k) {
   switch (k) {
     case DayKind::polar_day: return "polar day";
@@ -49,6 +39,14 @@ LatitudeDay day_at_latitude(double flux, double sdec, double lat) {
   return d;
 }
 
+double day_length_hours(const LatitudeDay& d, double solar_day) {
+  if (std::isinf(solar_day)) {
+    if (d.kind == DayKind::polar_day) return HUGE_VAL;
+    return d.kind == DayKind::polar_night ? 0.0 : std::nan("");
+  }
+  return d.fraction * std::fabs(solar_day) * 24.0;
+}
+
 SunAtPlace sun_at_place(const SeasonRow& row, const SolarDay& day, double lat, double lon) {
   SunAtPlace s;
   const bool locked = !std::isfinite(day.length) && !std::isnan(day.length);
@@ -59,39 +57,39 @@ SunAtPlace sun_at_place(const SeasonRow& row, const SolarDay& day, double lat, d
   const double hr = h * RAD_PER_DEG, phi = lat * RAD_PER_DEG, dec = row.sdec * RAD_PER_DEG;
   const double sp = std::sin(phi), cp = std::cos(phi), sd = std::sin(dec), cd = std::cos(dec);
   const double sh = std::sin(hr), ch = std::cos(hr);
-  s.ltst = turn(12.0 + h / 15.0, 24.0);
+  s.ltst = wrapped(12.0 + h / 15.0, 24.0);
   // The equation of time: the mean Sun's right ascension less the true
   // Sun's, in the sense of the sky, within half a day.
-  double eot = turn(sense * (day.mean_ra - day.sun_ra) / 15.0 + 12.0, 24.0) - 12.0;
+  double eot = wrapped(sense * (day.mean_ra - day.sun_ra) / 15.0 + 12.0, 24.0) - 12.0;
   s.eot = eot;
-  s.lmst = turn(s.ltst - eot, 24.0);
+  s.lmst = wrapped(s.ltst - eot, 24.0);
   const double cz = sp * sd + cp * cd * ch;
   s.zenith = std::acos(cz < -1.0 ? -1.0 : (cz > 1.0 ? 1.0 : cz)) * DEG_PER_RAD;
   s.elevation = 90.0 - s.zenith;
   // Azimuth from north through east: the Sun stands west of the meridian
   // in the afternoon (hour angle above 0) of a westward-moving Sun.
   const double east = -(cd * sh) * sense, north = cp * sd - sp * cd * ch;
-  s.azimuth = turn(std::atan2(east, north) * DEG_PER_RAD, 360.0);
+  s.azimuth = wrapped(std::atan2(east, north) * DEG_PER_RAD, 360.0);
   s.insolation = cz > 0.0 ? row.flux * cz : 0.0;
   s.day = day_at_latitude(row.flux, row.sdec, lat);
   const double nan = std::nan("");
   if (s.day.kind == DayKind::rises_and_sets && !locked) {
-    s.sunrise = turn(12.0 - s.day.half_day / 15.0, 24.0);
-    s.sunset = turn(12.0 + s.day.half_day / 15.0, 24.0);
+    s.sunrise = wrapped(12.0 - s.day.half_day / 15.0, 24.0);
+    s.sunset = wrapped(12.0 + s.day.half_day / 15.0, 24.0);
   } else {
     s.sunrise = s.sunset = nan;
   }
   if (locked) {
     s.day_length = cz > 0.0 ? HUGE_VAL : 0.0;
   } else {
-    s.day_length = s.day.fraction * std::fabs(day.length) * 24.0;
+    s.day_length = day_length_hours(s.day, day.length);
   }
   return s;
 }
 
 std::string clock_text(double hours) {
   if (!std::isfinite(hours)) return "";
-  long long sec = std::llround(turn(hours, 24.0) * 3600.0);
+  long long sec = std::llround(wrapped(hours, 24.0) * 3600.0);
   if (sec >= 86400) sec -= 86400;
   char buf[16];
   const auto two = [](char* p, long long v) {

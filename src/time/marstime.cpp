@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "math/kmath.hpp"
 #include "time/ktime.hpp"
 
 namespace kest {
@@ -10,12 +11,6 @@ namespace kest {
 namespace {
 
 constexpr double DEG = 3.14159265358979323846 / 180.0;
-
-double turn(double a, double whole) {
-  a = std::fmod(a, whole);
-  if (a < 0.0) a += whole;
-  return a >= whole ? 0.0 : a;
-}
 
 // The planetary perturbations of the fit: amplitude (deg), period (Julian
 // years), phase (deg).
@@ -34,16 +29,16 @@ MarsTime mars_time(double days_tt, double east_longitude) {
   for (const auto& p : PBS) pbs += p[0] * std::cos((0.985626 * dt / p[1] + p[2]) * DEG);
   const double centre = (10.691 + 3.0e-7 * dt) * std::sin(m) + 0.623 * std::sin(2.0 * m) + 0.050 * std::sin(3.0 * m) +
                         0.005 * std::sin(4.0 * m) + 0.0005 * std::sin(5.0 * m) + pbs;
-  t.ls = turn(afms + centre, 360.0);
+  t.ls = wrapped(afms + centre, 360.0);
   const double l = t.ls * DEG;
   t.eot = 2.861 * std::sin(2.0 * l) - 0.071 * std::sin(4.0 * l) + 0.002 * std::sin(6.0 * l) - centre;
   // JD(TT) - 2405522.0028779 = days from J2000.0 + 46022.9971221.
   t.msd = (dt + 46022.9971221) / 1.0274912517;
-  t.mtc = turn(24.0 * t.msd, 24.0);
-  const double west = turn(-east_longitude, 360.0);
-  t.lmst = turn(t.mtc - west / 15.0, 24.0);
-  t.ltst = turn(t.lmst + t.eot / 15.0, 24.0);
-  t.subsolar_west = turn(t.mtc * 15.0 + t.eot + 180.0, 360.0);
+  t.mtc = wrapped(24.0 * t.msd, 24.0);
+  const double west = wrapped(-east_longitude, 360.0);
+  t.lmst = wrapped(t.mtc - west / 15.0, 24.0);
+  t.ltst = wrapped(t.lmst + t.eot / 15.0, 24.0);
+  t.subsolar_west = wrapped(t.mtc * 15.0 + t.eot + 180.0, 360.0);
   return t;
 }
 
