@@ -149,6 +149,7 @@ std::string_view BodyEntry::kind() const {
     case 4: return "small body";
     case 5: return "comet";
     case 6: return "exoplanet";
+    case 0: return "given body";
     default: return "unknown";
   }
 }
@@ -241,6 +242,18 @@ BodyMatch find_body(const std::vector<BodyEntry>& all, std::string_view name) {
     m.body = *chosen.front();
     return m;
   }
+  // One name that several items share is one body: the first of them in
+  // the listing stands for it, and the others are named. Items of the same
+  // body under a qualified title ("1 Ceres (epoch 2020)") are named too.
+  const std::string first = chosen.empty() ? std::string() : lower(chosen.front()->name);
+  if (!chosen.empty() && std::all_of(chosen.begin(), chosen.end(), [&](const BodyEntry* b) { return lower(b->name) == first; })) {
+    m.body = *chosen.front();
+    for (const BodyEntry* b : prefix) {
+      const std::string n = lower(b->name);
+      if (b != chosen.front() && (n == first || n.rfind(first + " (", 0) == 0)) m.others.push_back(*b);
+    }
+    return m;
+  }
   if (!chosen.empty()) {
     for (const BodyEntry* b : chosen) m.candidates.push_back(*b);
     return m;
@@ -261,6 +274,20 @@ BodyMatch find_body(const std::vector<BodyEntry>& all, std::string_view name) {
 
 std::string described(const BodyEntry& b) {
   return shown_text(b.name) + " (" + (b.planet.empty() ? std::string(b.kind()) : shown_text(b.planet)) + ")";
+}
+
+std::string qualified_name(const BodyEntry& b) {
+  const std::string_view kind = b.kind();
+  return std::string(kind.substr(0, kind.find(' '))) + ":" + shown_text(b.name);
+}
+
+std::string body_choice_note(std::string_view name, const BodyMatch& m) {
+  if (!m.body || m.others.empty()) return "";
+  std::string text = quoted_text(name) + " is " + shown_text(m.body->name) + " of " + table_file(m.body->table) +
+                     " (item " + std::to_string(m.body->item) + "), the first of the tables' items of that body; the " +
+                     "others are ";
+  for (std::size_t i = 0; i < m.others.size(); ++i) text += (i == 0 ? "" : ", ") + qualified_name(m.others[i]);
+  return text;
 }
 
 std::string body_not_found(std::string_view name, const BodyMatch& m) {

@@ -75,6 +75,8 @@ bool for_each_season_event(const SeasonBody& b, double from, double to, const st
     std::string what;
     double ls_target;  // for a season; NaN for an apsis
   };
+  // A body without a pole has no seasons, only its apsides.
+  const std::vector<double> angles = b.has_pole ? ls_values : std::vector<double>{};
   const double period = season_setup(b, from).elements.PERIOD;
   if (!(period > 0.0) || !std::isfinite(period) || !(from <= to) || !std::isfinite(to - from)) return true;
   // One orbit after another, from one before the span to one after it. The
@@ -123,7 +125,7 @@ bool for_each_season_event(const SeasonBody& b, double from, double to, const st
     const BodySetup s = season_setup(b, tau);
     const double p = s.elements.PERIOD;
     const auto near_tau = [&](double g) { return g + std::round((tau - g) / p) * p; };
-    for (double L : ls_values) {
+    for (double L : angles) {
       const double t = refine_crossing(b, L, near_tau(date_of_season(s.orbit, L).tmjd));
       pending.push_back({t, ls_name(L), L});
     }

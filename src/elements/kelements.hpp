@@ -188,6 +188,11 @@ class BodyModel {
   // The element set at TCEN (Julian centuries from J2000.0), equal to what
   // read_element_set gives for that epoch.
   ElementSet at(double TCEN) const;
+  // A fixed element set, as a table of kind `table` (3 to 6) would give
+  // it: a body given by its elements.
+  static BodyModel fixed(const ElementSet& e, std::int32_t table);
+  // The same body with another pole (radians), for a fixed set.
+  void set_pole(double PRA, double PDEC);
   bool moves() const { return table_ == 1 || table_ == 2; }
   std::int32_t table() const { return table_; }
   // The working values of the read (the epoch of an osculating element set,
@@ -215,11 +220,12 @@ double star_power(const ReaderWork& w);
 
 struct BodyEntry {
   std::string name;               // the title, or the satellite's name in the spin-axis table
-  std::int32_t table = 0;         // file code: 1, 3, 4, 5, 6; a satellite 2
+  std::int32_t table = 0;         // file code: 1, 3, 4, 5, 6; a satellite 2; 0 a given body
   std::int32_t item = 0;          // item number in its table (a satellite: its line)
   std::string planet;             // for a satellite, its planet's title
   std::int32_t planet_item = 0;   // for a satellite, its planet's item number
-  // "planet", "satellite", "minor body", "small body", "comet", "exoplanet"
+  // "planet", "satellite", "minor body", "small body", "comet", "exoplanet",
+  // "given body"
   std::string_view kind() const;
   // The orbit the body moves on when it is not its own: "Jupiter's orbit"
   // for a satellite, "the Earth-Moon barycentre's orbit" for EM-Bary and
@@ -248,8 +254,17 @@ std::vector<BodyEntry> list_bodies(const TableSet& tables, std::vector<std::stri
 struct BodyMatch {
   std::optional<BodyEntry> body;      // the one body meant
   std::vector<BodyEntry> candidates;  // otherwise: the names that come closest
+  // A name that several items of one body share (a body in two tables, or
+  // at two epochs) gives the first of them in the listing; these are the
+  // others.
+  std::vector<BodyEntry> others;
 };
 BodyMatch find_body(const std::vector<BodyEntry>& bodies, std::string_view name);
+// The name that finds only this body's item: "small:1 Ceres".
+std::string qualified_name(const BodyEntry& b);
+// What is said once when a name stood for one of several items of a body:
+// which item it is, and the qualified names of the others; "" otherwise.
+std::string body_choice_note(std::string_view name, const BodyMatch& m);
 // A body as a message names it: "Europa (Jupiter)", "1 Ceres (minor body)".
 std::string described(const BodyEntry& b);
 // Why a name found no one body, for a message: "no body 'X' in the tables",
@@ -323,6 +338,9 @@ struct SeasonBody {
   std::optional<BodySetup> frozen;   // the set-up at the frozen epoch
   double mars_year1 = 0.0;           // Mars: the start of Mars year 1 (Ls = 0 near 1955 April 11)
   bool pole_on_normal = false;       // the pole lies along the orbit normal (at the epoch, or J2000.0)
+  // A given body without a pole: its rows have no Ls, subsolar latitude or
+  // longitude (NaN), and its events only the apsides.
+  bool has_pole = true;
   // How the body turns: for a planet or satellite evaluated at each date,
   // its model in the rotation table, which gives the pole of each date too
   // (pole_from_spin); frozen, the spin-axis line's pole and its linear prime
@@ -432,6 +450,60 @@ double season_event_bound(const SeasonBody& body, double from, double to, std::s
 
 // Shortest text that reads back to the same double ("0", "90", "1.5").
 std::string number(double x);
+
+// ---- Bodies given by their elements --------------------------------------------
+// A body that no table holds: its orbit, pole and rotation as a user gives
+// them (on the command line, from Python, from a file of bodies), set up by
+// the same core as a table body. With the numbers of a minor-body item it
+// has the item's seasons.
+
+struct GivenBody {
+  std::string name;
+  // The orbit, degrees, referred to the J2000.0 ecliptic and equinox: the
+  // semi-major axis a or the perihelion distance q (AU), the eccentricity,
+  // inclination, longitude of the ascending node and argument of
+  // perihelion; the time of perihelion tp, or the mean anomaly M at the
+  // epoch (days from J2000.0, TT). NaN: not given.
+  double a = std::nan(""), q = std::nan(""), e = std::nan(""), i = std::nan(""), node = std::nan(""),
+         peri = std::nan(""), tp = std::nan(""), M = std::nan(""), epoch = std::nan("");
+  // The north pole, degrees: right ascension and declination (ra, dec) of
+  // the equator, or longitude and latitude (lon, lat) of the ecliptic, of
+  // J2000.0, or of B1950.0 with b1950 (then precessed to J2000.0). None
+  // given: the body has no pole, and no Ls or subsolar point.
+  double ra = std::nan(""), dec = std::nan(""), lon = std::nan(""), lat = std::nan("");
+  bool b1950 = false;
+  double rotation_hours = std::nan("");  // sidereal rotation period; NaN: none
+};
+
+// Sets one key of a body from its text, as --elements, --pole and a file
+// of bodies give it: a q e i node peri M (numbers), tp epoch (dates, as
+// parse_date reads them), ra dec lon lat (degrees), frame (J2000 or
+// B1950), rotation (a period, as parse_rotation_period reads it). Keys are
+// taken in any letter case. false, with the message, for an unknown key or
+// a value that does not read.
+bool set_given_key(GivenBody& b, std::string_view key, std::string_view value, std::string& error);
+// The keys of a list "key=value,key=value", each by set_given_key; a key
+// given twice is refused.
+bool set_given_keys(GivenBody& b, std::string_view list, std::string& error);
+// A rotation period: a number and a unit, h (hours) or d (days), such as
+// "4.196h" or "0.17d"; a bare number is hours. Above 0 and finite.
+bool parse_rotation_period(std::string_view text, double& hours, std::string& error);
+// What keeps the body from being set up, naming the key: a required key
+// missing, a or q both or neither, tp and M both, M without epoch, a pole
+// of one angle or of both frames, e outside [0, 1), a or q not above 0, an
+// inclination outside 0 to 180, a value not finite. "" when it can be.
+std::string given_body_fault(const GivenBody& b);
+// The direction of a pole given in degrees as right ascension and
+// declination of J2000.0 (degrees), from the ecliptic (or the B1950.0
+// equator or ecliptic): the ecliptic turned into the equator by the
+// obliquity the tables take (OBL_J2000), B1950.0 by the IAU 1976
+// precession.
+struct PoleDirection {
+  double ra = 0.0, dec = 0.0;
+};
+PoleDirection j2000_pole(const GivenBody& b);
+// The body of b, or nothing with the message.
+std::optional<SeasonBody> make_season_body(const GivenBody& b, SeasonBodyError& error);
 
 // ---- Element table reader (dialogue) ---------------------------------------
 

@@ -265,6 +265,19 @@ std::optional<BodyModel> BodyModel::read(const TableSet& tables, const ElementRe
   return m;
 }
 
+BodyModel BodyModel::fixed(const ElementSet& e, std::int32_t table) {
+  BodyModel m;
+  m.table_ = table;
+  m.fixed_ = e;
+  m.work_.IGO = table;
+  return m;
+}
+
+void BodyModel::set_pole(double PRA, double PDEC) {
+  fixed_.PRA = PRA;
+  fixed_.PDEC = PDEC;
+}
+
 ElementSet BodyModel::at(double TCEN) const {
   if (table_ != 1 && table_ != 2) return fixed_;
   // The working values a planet's elements move with, not the whole

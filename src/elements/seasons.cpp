@@ -212,6 +212,21 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
   SeasonBody b;
   b.entry = entry;
   b.model = *model;
+  if (model->table() == 3 && w.QP == 1.0) {
+    // A pole given as a B1950.0 ecliptic longitude and latitude: the reader
+    // keeps it as the dialogue stores it, the B1950.0 equatorial direction;
+    // the seasons take it precessed to J2000.0.
+    GivenBody g;
+    g.lon = w.VVV[6];
+    g.lat = w.VVV[7];
+    g.b1950 = true;
+    const PoleDirection p = j2000_pole(g);
+    b.model.set_pole(RDEG * p.ra, RDEG * p.dec);
+    b.notes.push_back("the pole of " + quoted_text(entry.name) + " is a B1950.0 ecliptic longitude and latitude " +
+                      "(pole flag 1), taken precessed to J2000.0 (ra " + number(std::round(p.ra * 1e4) / 1e4) +
+                      ", dec " + number(std::round(p.dec * 1e4) / 1e4) + "); the dialogue keeps the B1950.0 " +
+                      "equatorial direction");
+  }
   if (epoch_year) {
     b.epoch_tcen = (*epoch_year - 2000.0) / 100.0;
     b.frozen = set_up_body(model->at(*b.epoch_tcen), model->table());
@@ -252,6 +267,47 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
       if (ev.what == "Ls=0" && (b.mars_year1 == 0.0 || std::fabs(ev.row.days - guess) < std::fabs(b.mars_year1 - guess)))
         b.mars_year1 = ev.row.days;
   }
+  return b;
+}
+
+std::optional<SeasonBody> make_season_body(const GivenBody& g, SeasonBodyError& error) {
+  error.message = given_body_fault(g);
+  if (!error.message.empty()) return std::nullopt;
+  // The arithmetic of a minor-body item: the period from a, the time of
+  // perihelion from the mean anomaly at the epoch.
+  ElementSet e;
+  e.TITLE.set(g.name);
+  e.SJA = std::isnan(g.a) ? g.q / (1.0 - g.e) : g.a;
+  e.ECC = g.e;
+  e.CLIN = RDEG * g.i;
+  e.ODE = RDEG * g.node;
+  e.ARGP = RDEG * g.peri;
+  e.PERIOD = SIDYR * std::sqrt(e.SJA * (e.SJA * e.SJA));
+  e.TJP = std::isnan(g.tp) ? g.epoch - e.PERIOD * (g.M / 360.0) : g.tp;
+  e.SIDAY = g.rotation_hours / 24.0;
+  const bool has_pole = !std::isnan(g.ra) || !std::isnan(g.lon);
+  // Without a pole the frame takes the ecliptic's; no row shows what
+  // follows from it.
+  const PoleDirection p = has_pole && std::isnan(g.lon) && !g.b1950 ? PoleDirection{g.ra, g.dec}
+                          : has_pole                                 ? j2000_pole(g)
+                                                                     : PoleDirection{270.0, 90.0 - OBL_J2000 / RDEG};
+  e.PRA = RDEG * p.ra;
+  e.PDEC = RDEG * p.dec;
+  SeasonBody b;
+  b.entry.name = g.name;
+  b.entry.table = 0;
+  b.model = BodyModel::fixed(e, 3);
+  b.has_pole = has_pole;
+  error.message = elements_fault(e, quoted_text(g.name));
+  if (!error.message.empty()) return std::nullopt;
+  if (!set_up_spin(TableSet{}, b, error)) return std::nullopt;
+  if (!has_pole) {
+    b.notes.clear();
+    b.notes.push_back("no pole is given for " + quoted_text(g.name) + ": its Ls and subsolar point are left empty");
+  }
+  b.pole_on_normal = has_pole && season_setup(b, 0.0).frame.pole_on_normal;
+  b.osculating_epoch = std::isnan(g.tp) ? g.epoch : g.tp;
+  b.osculating_span = SPAN_OSCULATING;
   return b;
 }
 
@@ -323,6 +379,7 @@ SeasonRow season_row(const SeasonBody& b, double days, SolarDay* day) {
   if (nu >= 360.0) nu -= 360.0;
   r.true_anomaly = nu;
   r.flux = SOLAR_CONSTANT * b.power / (z.dau * z.dau);
+  if (!b.has_pole) r.ls = r.sdec = r.slon = std::nan("");
   if (b.mars && b.mars_year1 != 0.0) {
     const double ls = r.ls >= 359.99999 ? 0.0 : r.ls;
     r.mars_year = static_cast<std::int32_t>(1 + std::lround((days - b.mars_year1) / s.elements.PERIOD - ls / 360.0));

@@ -307,6 +307,8 @@ class PyBody {
     const auto bodies = bodies_of(t);
     const BodyMatch m = find_body(bodies, name);
     if (!m.body) throw py::value_error(body_not_found(name, m));
+    if (const std::string note = body_choice_note(name, m); !note.empty())
+      if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
     std::optional<double> epoch;
     if (!epoch_year.is_none()) {
       epoch = python_number(epoch_year, "epoch");
@@ -316,13 +318,73 @@ class PyBody {
     SeasonBodyError error;
     auto b = make_season_body(t, *m.body, epoch, error);
     if (!b) throw py::value_error(error.message);
-    body_ = std::move(*b);
+    take(std::move(*b));
+  }
+
+  // A body of one's own, from its elements (GivenBody).
+  static PyBody from_elements(const std::string& name, const py::object& a, const py::object& q, const py::object& e,
+                              const py::object& i, const py::object& node, const py::object& peri,
+                              const py::object& tp, const py::object& M, const py::object& epoch,
+                              const py::object& pole, const py::object& rotation_period) {
+    GivenBody g;
+    g.name = name;
+    const auto value = [](const py::object& o, const char* key) {
+      return o.is_none() ? std::nan("") : python_number(o, key);
+    };
+    g.a = value(a, "a");
+    g.q = value(q, "q");
+    g.e = value(e, "e");
+    g.i = value(i, "i");
+    g.node = value(node, "node");
+    g.peri = value(peri, "peri");
+    g.M = value(M, "M");
+    if (!tp.is_none()) g.tp = date_of(tp);
+    if (!epoch.is_none()) g.epoch = date_of(epoch);
+    if (!pole.is_none()) {
+      std::string why;
+      if (py::isinstance(pole, py::module_::import("collections.abc").attr("Mapping"))) {
+        for (const auto& [k, v] : py::dict(pole)) {
+          const std::string key = py::str(k).cast<std::string>();
+          const bool text = py::isinstance<py::str>(v);
+          if (!text) python_number(v, ("the pole's " + key).c_str());
+          if (!set_given_key(g, key, text ? v.cast<std::string>() : number(v.cast<double>()), why))
+            throw py::value_error("pole: " + why);
+          if (key != "ra" && key != "dec" && key != "lon" && key != "lat" && key != "frame")
+            throw py::value_error("pole: the keys are ra and dec, or lon and lat, and frame; not '" + key + "'");
+        }
+      } else {
+        const py::tuple t = py::tuple(pole);
+        if (t.size() != 2) throw py::value_error("pole: give (ra, dec) degrees, or a dict of ra, dec or lon, lat, frame");
+        g.ra = python_number(t[0], "the pole's ra");
+        g.dec = python_number(t[1], "the pole's dec");
+      }
+    }
+    if (py::isinstance<py::str>(rotation_period)) {
+      std::string why;
+      if (!parse_rotation_period(rotation_period.cast<std::string>(), g.rotation_hours, why)) throw py::value_error(why);
+    } else {
+      g.rotation_hours = value(rotation_period, "rotation_period");
+    }
+    SeasonBodyError error;
+    auto b = make_season_body(g, error);
+    if (!b) throw py::value_error(error.message);
+    PyBody body;
+    body.take(std::move(*b));
+    return body;
+  }
+
+ private:
+  PyBody() = default;
+  void take(SeasonBody&& b) {
+    body_ = std::move(b);
     if (body_.pole_on_normal) {
       const std::string note = quoted_text(body_.entry.name) + ": " + std::string(POLE_ON_NORMAL_NOTE);
       if (PyErr_WarnEx(PyExc_RuntimeWarning, note.c_str(), 1) != 0) throw py::error_already_set();
     }
     at_ = body_.frozen ? *body_.frozen : season_setup(body_, 0.0);
   }
+
+ public:
 
   // Refuses dates where the body's elements give no orbit; warns, once
   // each, of the limits of the body's model over them.
@@ -335,7 +397,7 @@ class PyBody {
 
   std::string name() const { return body_.entry.name; }
   std::string kind() const { return std::string(body_.entry.kind()); }
-  double obliquity() const { return at_.frame.BLIP * R2D_VALUE; }
+  double obliquity() const { return body_.has_pole ? at_.frame.BLIP * R2D_VALUE : std::nan(""); }
   double rotation_period() const {
     // Hours: the planet table gives hours, the other tables days.
     return body_.model.table() == 1 || body_.model.table() == 2 ? at_.elements.SIDAY : at_.elements.SIDAY * 24.0;
@@ -346,6 +408,34 @@ class PyBody {
   double perihelion() const { return at_.elements.TJP; }
   std::string perihelion_date() const { return iso_date(at_.elements.TJP, 3); }
 
+  // The season columns of rows, each n long; a body's rows at dates go
+  // into them from row `at` on.
+  struct Columns {
+    double *d, *ls, *sdec, *slon, *dist, *nu, *flux;
+    std::int32_t* my;
+  };
+  void fill(const std::vector<double>& days, const Columns& c, py::ssize_t at, py::ssize_t lo, py::ssize_t hi) const {
+    for (py::ssize_t i = lo; i < hi; ++i) {
+      const double t = days[static_cast<std::size_t>(i)];
+      SeasonRow r;
+      if (std::isfinite(t)) {
+        r = season_row(body_, t);
+      } else {
+        r.days = t;
+        r.ls = r.sdec = r.slon = r.distance = r.true_anomaly = r.flux = std::nan("");
+      }
+      const py::ssize_t k = at + i;
+      c.d[k] = r.days;
+      c.ls[k] = r.ls;
+      c.sdec[k] = r.sdec;
+      c.slon[k] = r.slon;
+      c.dist[k] = r.distance;
+      c.nu[k] = r.true_anomaly;
+      c.flux[k] = r.flux;
+      c.my[k] = r.mars_year;
+    }
+  }
+
   py::dict seasons(const py::object& dates, bool utc) const {
     const std::vector<double> days = dates_of(dates, utc);
     const auto n = static_cast<py::ssize_t>(days.size());
@@ -353,33 +443,12 @@ class PyBody {
     py::array_t<double> d(n), ls(n), sdec(n), slon(n), dist(n), nu(n), flux(n);
     py::array_t<std::int32_t> my(n);
     {
-      double *pd = d.mutable_data(), *pl = ls.mutable_data(), *ps = sdec.mutable_data(), *po = slon.mutable_data(),
-             *pr = dist.mutable_data(), *pn = nu.mutable_data(), *pf = flux.mutable_data();
-      std::int32_t* pm = my.mutable_data();
+      const Columns c{d.mutable_data(),    ls.mutable_data(), sdec.mutable_data(), slon.mutable_data(),
+                      dist.mutable_data(), nu.mutable_data(), flux.mutable_data(), my.mutable_data()};
       py::gil_scoped_release release;
       // The dates split between the machine's cores; each row is a plain
       // function of its date.
-      const auto span = [&](py::ssize_t lo, py::ssize_t hi) {
-      for (py::ssize_t i = lo; i < hi; ++i) {
-        const double t = days[static_cast<std::size_t>(i)];
-        SeasonRow r;
-        if (std::isfinite(t)) {
-          r = season_row(body_, t);
-        } else {
-          r.days = t;
-          r.ls = r.sdec = r.slon = r.distance = r.true_anomaly = r.flux = std::nan("");
-        }
-        pd[i] = r.days;
-        pl[i] = r.ls;
-        ps[i] = r.sdec;
-        po[i] = r.slon;
-        pr[i] = r.distance;
-        pn[i] = r.true_anomaly;
-        pf[i] = r.flux;
-        pm[i] = r.mars_year;
-      }
-      };
-      split_over_threads(n, n >= 20000 ? cores() : 1, span);
+      split_over_threads(n, n >= 20000 ? cores() : 1, [&](py::ssize_t lo, py::ssize_t hi) { fill(days, c, 0, lo, hi); });
     }
     py::dict out;
     out["days"] = d;
@@ -575,6 +644,66 @@ class PyBody {
     out["lmst"] = lmst;
     out["ltst"] = ltst;
     out["eot_h"] = eot;
+    return out;
+  }
+
+  // The seasons of several bodies at the same dates: 2-D arrays, bodies x
+  // dates. A body is a Body or a name of the tables.
+  static py::dict seasons_of(const py::object& bodies, const py::object& dates, const py::object& tables,
+                             const py::object& epoch, bool utc) {
+    if (py::isinstance<py::str>(bodies)) throw py::type_error("bodies must be a sequence of Body objects or names");
+    std::vector<PyBody> held;
+    for (const py::handle h : py::iter(bodies)) {
+      if (py::isinstance<PyBody>(h)) continue;
+      if (py::isinstance<py::str>(h)) {
+        held.emplace_back(h.cast<std::string>(), tables, epoch);
+      } else {
+        throw py::type_error("a body is a kest.Body or a name, not " +
+                             py::str(py::type::of(h).attr("__name__")).cast<std::string>());
+      }
+    }
+    // Names were set up into held, which no longer grows.
+    std::size_t named = 0;
+    std::vector<const PyBody*> all;
+    for (const py::handle h : py::iter(bodies))
+      all.push_back(py::isinstance<PyBody>(h) ? h.cast<const PyBody*>() : &held[named++]);
+    const std::vector<double> days = dates_of(dates, utc);
+    for (const PyBody* b : all) b->span_of(days);
+    const auto m = static_cast<py::ssize_t>(all.size()), n = static_cast<py::ssize_t>(days.size());
+    const std::vector<py::ssize_t> shape = {m, n};
+    py::array_t<double> d(n), ls(shape), sdec(shape), slon(shape), dist(shape), nu(shape), flux(shape);
+    py::array_t<std::int32_t> my(shape);
+    py::array_t<double> scratch(shape);
+    bool mars = false;
+    py::list names;
+    for (const PyBody* b : all) {
+      names.append(b->body_.entry.name);
+      mars = mars || b->body_.mars;
+    }
+    {
+      const Columns c{scratch.mutable_data(), ls.mutable_data(), sdec.mutable_data(), slon.mutable_data(),
+                      dist.mutable_data(),    nu.mutable_data(), flux.mutable_data(), my.mutable_data()};
+      py::gil_scoped_release release;
+      // Rows split between the machine's cores, body by body.
+      const py::ssize_t cells = m * n;
+      split_over_threads(cells, cells >= 20000 ? cores() : 1, [&](py::ssize_t lo, py::ssize_t hi) {
+        for (py::ssize_t k = lo / std::max<py::ssize_t>(n, 1); n > 0 && k * n < hi; ++k) {
+          const py::ssize_t from = std::max(lo, k * n) - k * n, to = std::min(hi, (k + 1) * n) - k * n;
+          all[static_cast<std::size_t>(k)]->fill(days, c, k * n, from, to);
+        }
+      });
+      std::copy(days.begin(), days.end(), d.mutable_data());
+    }
+    py::dict out;
+    out["body"] = names;
+    out["days"] = d;
+    out["ls"] = ls;
+    out["subsolar_latitude"] = sdec;
+    out["subsolar_lon_deg"] = slon;
+    out["distance"] = dist;
+    out["true_anomaly"] = nu;
+    out["flux"] = flux;
+    if (mars) out["mars_year"] = my;
     return out;
   }
 
@@ -832,6 +961,19 @@ PYBIND11_MODULE(kest, m) {
            py::arg("tables") = py::none(), py::arg("epoch") = py::none(),
            "epoch: a year (2024.5) to freeze a planet's or satellite's elements and pole at, as the dialogue "
            "does; by default they are evaluated at each date.")
+      .def_static("from_elements", &PyBody::from_elements, py::arg("name"), py::kw_only(), py::arg("a") = py::none(),
+                  py::arg("q") = py::none(), py::arg("e") = py::none(), py::arg("i") = py::none(),
+                  py::arg("node") = py::none(), py::arg("peri") = py::none(), py::arg("tp") = py::none(),
+                  py::arg("M") = py::none(), py::arg("epoch") = py::none(), py::arg("pole") = py::none(),
+                  py::arg("rotation_period") = py::none(),
+                  "A body of one's own from its orbital elements, set up as a minor body of the tables is.\n\n"
+                  "a (AU) or q (perihelion distance, AU); e; i, node, peri (degrees, J2000.0 ecliptic and equinox); "
+                  "tp (time of perihelion) or M (mean anomaly, degrees) at epoch, dates as seasons takes them. "
+                  "pole: (ra, dec) of the J2000.0 equator in degrees, or a dict of ra and dec, or lon and lat of the "
+                  "J2000.0 ecliptic, with frame='B1950' for B1950.0; without a pole, Ls and the subsolar point are "
+                  "NaN. rotation_period: the sidereal period in hours, or a text such as '4.196h' or '0.17d'.\n\n"
+                  "Example: kest.Body.from_elements('16 Psyche', a=2.924, e=0.134, i=3.10, node=150.0, peri=229.6, "
+                  "tp='2020-06-23', pole={'lon': 32, 'lat': -7}, rotation_period=4.196)")
       .def_property_readonly("name", &PyBody::name)
       .def_property_readonly("kind", &PyBody::kind)
       .def_property_readonly("obliquity", &PyBody::obliquity, "degrees (at the epoch, or J2000.0)")
@@ -872,6 +1014,12 @@ PYBIND11_MODULE(kest, m) {
            "a dict of days, msd (Mars Sol Date), mtc, lmst, ltst (hours) and eot_h (LTST - LMST, hours).")
       .def("date_of_ls", &PyBody::date_of_ls, py::arg("ls"), py::arg("after"), py::kw_only(), py::arg("utc") = false,
            "The first instant after a date when Ls passes the given angle.");
+  m.def("seasons", &PyBody::seasons_of, py::arg("bodies"), py::arg("dates"), py::kw_only(),
+        py::arg("tables") = py::none(), py::arg("epoch") = py::none(), py::arg("utc") = false,
+        "The seasons of several bodies (kest.Body objects, or names of the tables, set up with tables and epoch) "
+        "at the same dates: body (the names), days, and 2-D arrays (bodies x dates) ls, subsolar_latitude, "
+        "subsolar_lon_deg, distance, true_anomaly, flux, as Body.seasons gives them, and mars_year when one of the "
+        "bodies is Mars (0 in the rows of the others).");
   m.def("read_state", &read_state, py::arg("path"), py::arg("record") = py::none(),
         "A state record: record N (1 to 15) of a binary state file such as KESTCM.DAT, or the first record of a "
         "text state file. Returns a dict of the 30 fields PLANUM ... PBUG, BFRM:1 ... BFRM:9 (KDEBUG is the one "

@@ -69,12 +69,6 @@ fs::path tables_dir(const std::string& option) {
   usage("no element tables in the working directory or in " + std::string(KEST_DATADIR) + "; name them with --tables DIR");
 }
 
-BodyEntry resolve(const std::vector<BodyEntry>& bodies, const std::string& name) {
-  const BodyMatch m = find_body(bodies, name);
-  if (m.body) return *m.body;
-  usage(body_not_found(name, m) + (m.candidates.empty() ? " (see --list)" : ""));
-}
-
 double date_arg(const std::string& text) {
   std::string error;
   const auto d = parse_date(text, error);
@@ -314,8 +308,16 @@ int run(int argc, char** argv) {
                                  "freeze a planet's or satellite's elements and pole at this year (1000 to 3000, "
                                  "such as 2024.5), as the dialogue's option 1 does; by default they are evaluated "
                                  "at each date");
+  std::string elements_s, pole_s, rotation_s;
+  app.add_option("--elements", elements_s,
+                 "a body of one's own, named by BODY: a=AU or q=AU, e=, i=, node=, peri= (degrees, J2000.0 ecliptic "
+                 "and equinox), tp=DATE or M=DEG,epoch=DATE");
+  app.add_option("--pole", pole_s, "its north pole: ra=,dec= (J2000.0 equator) or lon=,lat= (J2000.0 ecliptic), "
+                                   "frame=B1950 for B1950.0; without one, Ls and the subsolar point are left empty");
+  app.add_option("--rotation", rotation_s, "its sidereal rotation period: 4.196h, 0.17d (a bare number is hours)");
   app.fallthrough();
 
+  std::vector<std::string> body_names;
   std::string body_name, from_s, to_s, step_s, dates_file, at_date, ls_list;
   // The dates of a subcommand: --from, --to and --step, or --dates FILE;
   // returns --dates.
@@ -331,12 +333,14 @@ int run(int argc, char** argv) {
   auto* table = app.add_subcommand("table", "one row per date: date (TT), days from J2000.0, distance, Ls, subsolar "
                                             "latitude and longitude, true anomaly, solar flux (and the Mars year for "
                                             "Mars)");
-  table->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  table->add_option("BODY", body_names, "bodies of the tables (--list), or the name of the body of --elements")
+      ->required();
   date_options(table);
 
   auto* events = app.add_subcommand("events", "the instants when Ls passes 0, 90, 180 and 270 (or --ls), and the "
                                               "perihelia and aphelia, in time order");
-  events->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  events->add_option("BODY", body_names, "bodies of the tables (--list), or the name of the body of --elements")
+      ->required();
   events->add_option("--from", from_s, "first date")->required();
   events->add_option("--to", to_s, "last date")->required();
   auto* ls_o = events->add_option("--ls", ls_list, "season angles, degrees: 0,90,180,270 by default");
@@ -346,7 +350,8 @@ int run(int argc, char** argv) {
   auto* sun = app.add_subcommand("sun", "the Sun at a place, one row per date: local true and mean solar time, the "
                                         "Sun's zenith angle, elevation and azimuth, insolation, sunrise, sunset and "
                                         "day length (and Mars time for Mars)");
-  sun->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  sun->add_option("BODY", body_name, "a body of the tables (--list), or the name of the body of --elements")
+      ->required();
   sun->add_option("--lat", lat_s, "planetocentric latitude, degrees, -90 to 90")->required();
   sun->add_option("--lon", lon_s, "east longitude, degrees (west with --west)")->required();
   sun->add_flag("--west", west, "--lon is a west longitude (planetographic, as Mars maps and Mars time count it)");
@@ -359,17 +364,20 @@ int run(int argc, char** argv) {
   auto* insolation = app.add_subcommand(
       "insolation", "the diurnal-mean insolation and the day length on a grid of dates and latitudes (-90 to 90 every "
                     "--lat-step degrees), one row per date and latitude");
-  insolation->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  insolation->add_option("BODY", body_name, "a body of the tables (--list), or the name of the body of --elements")
+      ->required();
   date_options(insolation);
   insolation->add_option("--lat-step", lat_step_s,
                          "degrees from one latitude to the next, more than 0 and at most 180 (5 by default); 90 is "
                          "always the last");
 
   auto* at = app.add_subcommand("at", "one row, as table prints it");
-  at->add_option("BODY", body_name, "a body of the tables (--list)")->required();
+  std::vector<std::string> at_args;
+  at->add_option("BODY... DATE", at_args, "bodies of the tables (--list), or the name of the body of --elements, "
+                                          "then the date")
+      ->required();
   for (CLI::App* sub : {table, events, at})
     sub->add_flag("--west", west, "the subsolar longitude as a planetographic west longitude (subsolar_lon_west_deg)");
-  at->add_option("DATE", at_date, "the date")->required();
 
   try {
     app.parse(argc, argv);
@@ -390,15 +398,23 @@ int run(int argc, char** argv) {
     if (!epoch) usage("--" + error);
   }
 
-  const TableSet tables(tables_dir(tables_opt));
-  std::vector<std::string> unread;
-  const std::vector<BodyEntry> bodies = list_bodies(tables, &unread);
-  // Tables that cannot be read are said once, before anything is looked up
-  // in what is left.
-  for (const std::string& u : unread) std::cerr << "kest-season: warning: " << u << '\n';
+  // The tables are read once, when a body of theirs is named or listed.
+  std::optional<TableSet> tables;
+  std::vector<BodyEntry> bodies;
+  const auto table_bodies = [&]() -> const std::vector<BodyEntry>& {
+    if (tables) return bodies;
+    tables.emplace(tables_dir(tables_opt));
+    std::vector<std::string> unread;
+    bodies = list_bodies(*tables, &unread);
+    // Tables that cannot be read are said once, before anything is looked
+    // up in what is left.
+    for (const std::string& u : unread) std::cerr << "kest-season: warning: " << u << '\n';
+    return bodies;
+  };
   Output out;
   std::string text;
   if (list) {
+    table_bodies();
     if (format == OutputFormat::csv) text += "name,kind,table,item,planet,orbit\r\n";
     if (format == OutputFormat::json) text += '[';
     bool first_body = true;
@@ -435,11 +451,44 @@ int run(int argc, char** argv) {
   }
   if (app.get_subcommands().empty()) usage("name a subcommand: table, events, at, sun or insolation (see --help)");
 
-  const BodyEntry entry = resolve(bodies, body_name);
-  SeasonBodyError error;
-  const auto body = make_season_body(tables, entry, epoch, error);
-  if (!body) usage(error.message);
-  if (body->pole_on_normal) std::cerr << "kest-season: warning: " << quoted_text(body->entry.name) << ": " << POLE_ON_NORMAL_NOTE << '\n';
+  if (at->parsed()) {
+    at_date = at_args.back();
+    at_args.pop_back();
+    body_names = at_args;
+    if (body_names.empty()) usage("at needs a BODY and a DATE");
+  }
+  if (sun->parsed() || insolation->parsed()) body_names = {body_name};
+  if (elements_s.empty() && (!pole_s.empty() || !rotation_s.empty()))
+    usage("--pole and --rotation describe the body of --elements; give --elements too");
+  if (!elements_s.empty() && body_names.size() != 1)
+    usage("--elements describes one body: give its name once, as BODY");
+  std::vector<SeasonBody> run_bodies;
+  for (const std::string& name : body_names) {
+    SeasonBodyError error;
+    std::optional<SeasonBody> b;
+    if (!elements_s.empty()) {
+      GivenBody g;
+      g.name = name;
+      std::string why;
+      if (!set_given_keys(g, elements_s, why)) usage("--elements: " + why);
+      if (!set_given_keys(g, pole_s, why)) usage("--pole: " + why);
+      if (!rotation_s.empty() && !parse_rotation_period(rotation_s, g.rotation_hours, why)) usage("--" + why);
+      b = make_season_body(g, error);
+    } else {
+      const BodyMatch m = find_body(table_bodies(), name);
+      if (!m.body) usage(body_not_found(name, m) + (m.candidates.empty() ? " (see --list)" : ""));
+      if (const std::string note = body_choice_note(name, m); !note.empty())
+        std::cerr << "kest-season: warning: " << note << '\n';
+      b = make_season_body(*tables, *m.body, epoch, error);
+    }
+    if (!b) usage(error.message);
+    if (b->pole_on_normal) std::cerr << "kest-season: warning: " << quoted_text(b->entry.name) << ": " << POLE_ON_NORMAL_NOTE << '\n';
+    run_bodies.push_back(std::move(*b));
+  }
+  // Several bodies: each row names its body.
+  const bool named = run_bodies.size() > 1;
+  const bool any_mars = std::any_of(run_bodies.begin(), run_bodies.end(), [](const SeasonBody& b) { return b.mars; });
+  const SeasonBody* body = &run_bodies.front();
 
   if (events->parsed()) {
     const double from = date_arg(from_s), to = date_arg(to_s);
@@ -450,23 +499,29 @@ int run(int argc, char** argv) {
         usage("--ls " + quoted_text(ls_list) + ": give angles in degrees, separated by commas");
       for (double& v : ls_values) v = std::fmod(std::fmod(v, 360.0) + 360.0, 360.0);
     }
-    const double bound = season_event_bound(*body, from, to, ls_values.size());
+    double bound = 0.0;
+    for (const SeasonBody& b : run_bodies) bound += season_event_bound(b, from, to, ls_values.size());
     if (!(bound <= MAX_EVENTS))
       usage("the span holds too many events (more than 10^7 with " + std::to_string(ls_values.size()) +
             " season angles); take a shorter span or fewer angles");
-    check_span(*body, from, to);
+    for (const SeasonBody& b : run_bodies) check_span(b, from, to);
     // Events go out as they are found, in blocks.
     check_utc(utc, from, to);
-    Writer w(format, body->mars, true, utc, west);
+    Writer w(format, any_mars, true, utc, west);
+    if (named) w.name_bodies();
     w.header(text);
     ProgressLine progress("kest-season: event", "events", static_cast<long long>(bound));
     long long given = 0;
-    for_each_season_event(*body, from, to, ls_values, [&](const SeasonEvent& e) {
-      w.row(text, e.row, e.what);
-      if (text.size() >= (std::size_t{1} << 16) && !out.put(text)) return false;
-      progress.at(++given);
-      return true;
-    });
+    for (const SeasonBody& b : run_bodies) {
+      if (named) w.body(b.entry.name, b.mars);
+      const bool going = for_each_season_event(b, from, to, ls_values, [&](const SeasonEvent& e) {
+        w.row(text, e.row, e.what);
+        if (text.size() >= (std::size_t{1} << 16) && !out.put(text)) return false;
+        progress.at(++given);
+        return true;
+      });
+      if (!going) break;
+    }
     w.footer(text);
     out.put(text);
     return out.finish();
@@ -548,7 +603,7 @@ int run(int argc, char** argv) {
     const auto [lo, hi] = dates.empty() ? std::pair(first, first + static_cast<double>(count - 1) * step)
                                         : std::pair(*std::min_element(dates.begin(), dates.end()),
                                                     *std::max_element(dates.begin(), dates.end()));
-    check_span(*body, lo, hi);
+    for (const SeasonBody& b : run_bodies) check_span(b, lo, hi);
     check_utc(utc, lo, hi);
   }
   const std::size_t n = dates.empty() ? count : dates.size();
@@ -615,17 +670,22 @@ int run(int argc, char** argv) {
     out.put(text);
     return out.finish();
   }
-  Writer w(format, body->mars, false, utc, west);
+  Writer w(format, any_mars, false, utc, west);
+  if (named) w.name_bodies();
   w.header(text);
   out.put(text);
-  const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
-    Writer cw(format, body->mars, false, utc, west);
-    if (begin > 0) cw.continued();
-    block.reserve(block.size() + (end - begin) * 160);
-    for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(*body, date(i)));
-  };
-  write_rows(n, produce, out);
-  Writer tail(format, body->mars, false, utc, west);
+  for (std::size_t k = 0; k < run_bodies.size() && !out.failed(); ++k) {
+    const SeasonBody& b = run_bodies[k];
+    const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
+      Writer cw(format, any_mars, false, utc, west);
+      if (named) cw.body(b.entry.name, b.mars);
+      if (begin > 0 || k > 0) cw.continued();
+      block.reserve(block.size() + (end - begin) * 160);
+      for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(b, date(i)));
+    };
+    write_rows(n, produce, out);
+  }
+  Writer tail(format, any_mars, false, utc, west);
   if (n > 0) tail.continued();
   tail.footer(text);
   out.put(text);

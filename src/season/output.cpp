@@ -59,7 +59,21 @@ std::string csv_text(std::string_view s) {
 Writer::Writer(OutputFormat format, bool mars, bool events, bool utc, bool west)
     : format_(format), mars_(mars), events_(events), utc_(utc), west_(west) {}
 
+void Writer::body(std::string_view name, bool mars) {
+  body_mars_ = mars;
+  switch (format_) {
+    case OutputFormat::text:
+      body_ = shown_text(name);
+      body_.resize(std::max(body_.size() + 1, BODY_COLUMN), ' ');
+      break;
+    case OutputFormat::csv: body_ = csv_text(name) + ','; break;
+    case OutputFormat::json: body_ = "\"body\": " + json_text(name) + ", "; break;
+  }
+}
+
 void Writer::header(std::string& out) const {
+  if (named_ && format_ == OutputFormat::text) append_padded(out, "body", BODY_COLUMN);
+  if (named_ && format_ == OutputFormat::csv) out += "body,";
   switch (format_) {
     case OutputFormat::text:
       append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
@@ -90,6 +104,7 @@ void Writer::row(std::string& out, const SeasonRow& given, std::string_view what
   if (west_ && r.slon != 0.0) r.slon = 360.0 - r.slon;
   switch (format_) {
     case OutputFormat::text:
+      out += body_;
       append_padded(out, utc_ ? iso_utc_date(r.days) : iso_date(r.days), 20);
       if (events_) append_padded(out, what, 12);
       append_fixed(out, r.days, 14, 6);
@@ -99,12 +114,13 @@ void Writer::row(std::string& out, const SeasonRow& given, std::string_view what
       append_fixed(out, r.slon >= 359.99995 ? r.slon - 360.0 : r.slon, 25, 4);
       append_fixed(out, r.true_anomaly, 18, 4);
       append_fixed(out, r.flux, 12, 3);
-      if (mars_) append_fixed(out, r.mars_year, 11, 0);
+      if (mars_ && body_mars_) append_fixed(out, r.mars_year, 11, 0);
       out += '\n';
       break;
     case OutputFormat::csv: {
       // One row laid out in place, then appended whole.
       char buf[IsoDateWriter::MAX + 9 * SHORTEST_MAX];
+      out += body_;
       char* p = csv_date(buf, r.days, utc_, dates_);
       *p++ = ',';
       if (events_) {
@@ -113,29 +129,30 @@ void Writer::row(std::string& out, const SeasonRow& given, std::string_view what
         p = buf;
         *p++ = ',';
       }
+      // What a body does not have (Ls without a pole, a longitude without
+      // a rotation) is an empty field.
       for (double x : {r.days, r.distance, r.ls, r.sdec, r.slon, r.true_anomaly}) {
-        p = write_shortest(p, x);
+        if (!std::isnan(x)) p = write_shortest(p, x);
         *p++ = ',';
       }
       p = write_shortest(p, r.flux);
-      if (mars_) {
-        *p++ = ',';
-        p = std::to_chars(p, p + 16, r.mars_year).ptr;
-      }
+      if (mars_) *p++ = ',';
+      if (mars_ && body_mars_) p = std::to_chars(p, p + 16, r.mars_year).ptr;
       *p++ = '\r';
       *p++ = '\n';
       out.append(buf, p);
       break;
     }
     case OutputFormat::json:
-      out += first_ ? "\n  " : ",\n  ";
-      out += utc_ ? "{\"date_utc\": \"" + iso_utc_date(r.days, 3) + "\"" : "{\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
+      out += first_ ? "\n  {" : ",\n  {";
+      out += body_;
+      out += utc_ ? "\"date_utc\": \"" + iso_utc_date(r.days, 3) + "\"" : "\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
       if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
       out += ", \"days_j2000\": " + json_number(r.days) + ", \"distance_au\": " + json_number(r.distance) +
              ", \"ls_deg\": " + json_number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + json_number(r.sdec) +
              (west_ ? ", \"subsolar_lon_west_deg\": " : ", \"subsolar_lon_deg\": ") + json_number(r.slon) +
              ", \"true_anomaly_deg\": " + json_number(r.true_anomaly) + ", \"flux_w_m2\": " + json_number(r.flux);
-      if (mars_) out += ", \"mars_year\": " + std::to_string(r.mars_year);
+      if (mars_) out += ", \"mars_year\": " + (body_mars_ ? std::to_string(r.mars_year) : std::string("null"));
       out += '}';
       break;
   }

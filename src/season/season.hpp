@@ -43,6 +43,11 @@ class Writer {
   void footer(std::string& out) const;
   // The rows go on after rows laid out by another writer (JSON commas).
   void continued() { first_ = false; }
+  // The rows begin with a body column (before the header is laid out), and
+  // the body of the rows that follow; the Mars year is left empty in the
+  // rows of a body that is not Mars.
+  void name_bodies() { named_ = true; }
+  void body(std::string_view name, bool mars);
 
  private:
   OutputFormat format_;
@@ -51,8 +56,14 @@ class Writer {
   bool utc_;
   bool west_;
   bool first_ = true;
+  bool named_ = false;
+  bool body_mars_ = true;
+  std::string body_;  // the body column of the rows, laid out
   IsoDateWriter dates_;
 };
+
+// The width of the body column of a text table.
+inline constexpr std::size_t BODY_COLUMN = 28;
 
 
 // Lays out the Sun at a place, a row per date: date, days from J2000.0,

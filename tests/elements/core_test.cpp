@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "elements/kelements.hpp"
@@ -94,7 +95,10 @@ TEST(CoreBodies, FindByName) {
       {"51 peg", "51 Peg b", ""},
       {"Europe", "", "Europa"},       // a misspelling is answered with the nearest names
       {"Jupitr", "", "Jupiter"},
-      {"Ceres", "", "1 Ceres"},       // in the minor-body and the small-body table
+      {"Ceres", "1 Ceres", ""},       // one body in two tables: the first item stands for it
+      {"67p", "67P Churyumov-Gerasimenko", ""},  // a start that two items of one body share
+      {"2", "", "2 Pallas"},          // different bodies that share a start
+      {"minor:1 Ceres (epoch 2020)", "1 Ceres (epoch 2020)", ""},
       {"small:Ceres", "1 Ceres", ""},
       {"comet:halley", "1P Halley (spin assumed)", ""},
       {"planet:Phobos", "", ""},
@@ -112,6 +116,15 @@ TEST(CoreBodies, FindByName) {
                                     [&](const BodyEntry& b) { return b.name == r.candidate; });
     EXPECT_EQ(listed, !r.candidate.empty());
   }
+  // The others of a body are named so that each finds its own item.
+  const BodyMatch ceres = find_body(bodies, "Ceres");
+  ASSERT_EQ(ceres.others.size(), 2U);
+  for (const BodyEntry& other : ceres.others) {
+    const BodyMatch again = find_body(bodies, qualified_name(other));
+    ASSERT_TRUE(again.body) << qualified_name(other);
+    EXPECT_EQ(std::tie(again.body->table, again.body->item), std::tie(other.table, other.item));
+  }
+  EXPECT_NE(body_choice_note("Ceres", ceres).find("small:1 Ceres"), std::string::npos);
 }
 
 // The reader takes a table from its file or from its text alike; a

@@ -488,7 +488,7 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
   const std::vector<Row> rows = {
       {{"at", "Europe", "2026-01-01"}, "did you mean Europa (Jupiter)"},
       {{"at", "Xyzzyq", "2026-01-01"}, "no body 'Xyzzyq'"},
-      {{"at", "Ceres", "2026-01-01"}, "did you mean 1 Ceres (minor body), 1 Ceres (small body)? (name the table: minor:1 Ceres)"},
+      {{"at", "2", "2026-01-01"}, "'2' is not one body of the tables; did you mean 2 Pallas (minor body), 25143 Itokawa"},
       {{"at", "Mars", "9838.5"}, "a bare number"},
       {{"at", "Mars", "2026-02-30"}, "no such day"},
       {{"table", "Mars", "--from", "2026-01-01", "--to", "2026-02-01", "--step", "0d"}, "more than zero"},
