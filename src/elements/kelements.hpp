@@ -5,8 +5,9 @@
 // exoplanets) into orbital elements, pole and rotation period; list_bodies
 // and find_body name every body the tables hold; body_frame derives from the
 // elements and pole the obliquity BLIP, the body frame BFRM and the equinox
-// angle TAV. They are plain functions of their arguments, safe to call from
-// several threads.
+// angle TAV; set_up_record and body_record fill the state record of a body
+// as option 1 does. They are plain functions of their arguments, safe to
+// call from several threads.
 //
 // The dialogue of menu option 1 on top of them: kestel, which shows the
 // reader's progress, asks for a satellite name and reports failures, and
@@ -28,6 +29,7 @@
 
 #include "math/kmath.hpp"
 #include "orbit/korbit.hpp"
+#include "record/kestcm.hpp"
 #include "rotation/krotation.hpp"
 #include "textio/textio.hpp"
 
@@ -505,6 +507,49 @@ PoleDirection j2000_pole(const GivenBody& b);
 // The body of b, or nothing with the message.
 std::optional<SeasonBody> make_season_body(const GivenBody& b, SeasonBodyError& error);
 
+// ---- The state record of a body set up ---------------------------------------
+// What option 1 stores in the state record for a body, as plain functions:
+// kestig sets the dialogue's body up with set_up_record, and the faces beside
+// the dialogue (the Python module) take the same record of a body of theirs
+// from body_record, for the thermal model that reads the saved state.
+
+// The record a set-up leaves, from the record before it, and the frame
+// geometry on the way to it (for the dialogue's debug prints).
+//   before  in  the record as it was
+//   e       in  the body's element set at the epoch (read_element_set,
+//               BodyModel::at)
+//   source  in  the dialogue's source code 1..6 (1 for a planet or satellite)
+//   item    in  the item number asked for (a satellite: its planet's)
+//   TC      in  the epoch, Julian centuries after J2000.0
+//   K       in  the debug flags
+// Notes:
+// 1. Sets PLANUM = item + 100 x source and KDEBUG = K, each in single
+//    precision; TC for source 1 alone (the other sources ask no epoch);
+//    ODE, CLIN, ARGP, ECC, SJA, ZBAA, ZBAB, TJP, SIDAY and OPERIOD from e;
+//    OBL = OBL_J2000; BLIP, BFRM and TAV from body_frame. Everything else
+//    (SFLAG, WDOT, W0, spar17, PBUG, positions 31-41, units and texts) is
+//    carried over from before.
+// 2. The frame is taken with before.PICON, the record's pi, and for source
+//    6 (exoplanets) without the tilt of the ecliptic.
+struct RecordSetup {
+  KestCommon record;
+  BodyFrame frame;
+};
+RecordSetup set_up_record(const KestCommon& before, const ElementSet& e, std::int32_t source, std::int32_t item,
+                          double TC, std::int32_t K);
+
+// The record of a body at the epoch TC (Julian centuries after J2000.0) as
+// the dialogue saves it when option 1 has set the body up in a fresh run
+// with no debug flags: set_up_record over the record the program starts
+// with (set_start_defaults).
+// 1. A body whose model moves (a planet, a satellite) is taken at TC, and
+//    TC is stored. Any other kind has one element set and no epoch: TC
+//    stays 0 whatever is given.
+// 2. The source code is the model's table (a satellite's model is its
+//    planet's, source 1), the item that of the entry's read (a satellite's
+//    planet's item).
+KestCommon body_record(const SeasonBody& b, double TC);
+
 // ---- Element table reader (dialogue) ---------------------------------------
 
 // Read item IPLAN (values below 2 mean the first) of table file IFILE (1..6)
@@ -552,7 +597,7 @@ inline constexpr Vec3 ZUNIT = {{0.0, 0.0, 1.0}};
 
 // Menu option 1: ask for source, item, epoch (planets) and debug flags on
 // KESTCM.IOS / KESTCM.IOK, read the body with kestel into KESTCM and derive
-// OPERIOD, OBL, PLANUM, KDEBUG, BLIP, BFRM and TAV.
+// OPERIOD, OBL, PLANUM, KDEBUG, BLIP, BFRM and TAV (set_up_record).
 //   TITLE  in/out  the driver's 25-character object title
 // Notes:
 // 1. End of keyboard input at any prompt returns without touching KESTCM

@@ -122,7 +122,7 @@ bool kestig(FixedText<25>& TITLE) {
   std::int32_t K = 0;  // debug-print flags
   if (ask_body(w, K) == Dialogue::quit) return true;
 
-  C.KDEBUG = static_cast<double>(static_cast<float>(K));
+  // The reader fills the record's element fields, set_up_record the rest.
   kestel(C.IOP, C.IOD, w.INCODE, w.IPLAN, C.TC, C.ODE, C.CLIN, C.ARGP, C.ECC, w.PERIOD, C.SJA, C.SIDAY, C.ZBAB,
          C.ZBAA, C.TJP, TITLE);
   if (kestel_ierr() != 0) {
@@ -138,23 +138,15 @@ bool kestig(FixedText<25>& TITLE) {
     if (satellite_missing) name_satellites(planet_item);
     return false;
   }
-  C.OPERIOD = w.PERIOD;
+  const ElementSet e{C.ODE, C.CLIN, C.ARGP, C.ECC, w.PERIOD, C.SJA, C.SIDAY, C.ZBAB, C.ZBAA, C.TJP, TITLE};
+  const RecordSetup s = set_up_record(C, e, w.INCODE, w.IPLAN, C.TC, K);
+  C = s.record;
+  const BodyFrame& f = s.frame;
   write_free(C.IOS, {TITLE});
   write_free(C.IOP, {" INPUT FILE WAS: ", TITLE});
   if (!(C.ECC < 1.0)) {
     write_free(C.IOS, {"Orbit is not elliptic (eccentricity", C.ECC, "): ephemerides are not available for it"});
   }
-
-  C.OBL = OBL_J2000;
-  // Body code in single precision; the sum is formed wide so that no item
-  // number can overflow it.
-  C.PLANUM = static_cast<double>(
-      static_cast<float>(static_cast<std::int64_t>(w.IPLAN) + 100 * static_cast<std::int64_t>(w.INCODE)));
-
-  const BodyFrame f = body_frame(FrameInput{C.ODE, C.CLIN, C.ARGP, C.ZBAA, C.ZBAB, C.OBL, w.INCODE != 6, C.PICON});
-  C.BLIP = f.BLIP;
-  C.BFRM = f.BFRM;
-  C.TAV = f.TAV;
 
   if ((K & 1) != 0) {
     write_free(C.IOP, {"IPLAN,TC,SIDAY,OBL=", w.IPLAN, C.TC, C.SIDAY, C.OBL});

@@ -228,7 +228,7 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
                       "equatorial direction");
   }
   if (epoch_year) {
-    b.epoch_tcen = (*epoch_year - 2000.0) / 100.0;
+    b.epoch_tcen = epoch_centuries(*epoch_year);
     b.frozen = set_up_body(model->at(*b.epoch_tcen), model->table());
   }
   const ElementSet e0 = model->at(0.0);

@@ -300,6 +300,19 @@ void split_over_threads(py::ssize_t n, py::ssize_t parts, const Span& span) {
 // Events of a span more than this are refused: each is a dict of Python's.
 constexpr double MAX_EVENTS = 2e6;
 
+// An epoch given as a year (2024.5), checked as the command checks --epoch;
+// nothing for None.
+std::optional<double> epoch_of(const py::object& epoch_year) {
+  if (epoch_year.is_none()) return std::nullopt;
+  const double year = python_number(epoch_year, "epoch");
+  const std::string fault = epoch_year_fault(year, number(year));
+  if (!fault.empty()) throw py::value_error(fault);
+  return year;
+}
+
+// A state record as read_state gives it (below, with the state files).
+py::dict state_dict(const StateValues& v);
+
 class PyBody {
  public:
   PyBody(const std::string& name, const py::object& tables, const py::object& epoch_year) {
@@ -309,12 +322,7 @@ class PyBody {
     if (!m.body) throw py::value_error(body_not_found(name, m));
     if (const std::string note = body_choice_note(name, m); !note.empty())
       if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
-    std::optional<double> epoch;
-    if (!epoch_year.is_none()) {
-      epoch = python_number(epoch_year, "epoch");
-      const std::string fault = epoch_year_fault(*epoch, number(*epoch));
-      if (!fault.empty()) throw py::value_error(fault);
-    }
+    const std::optional<double> epoch = epoch_of(epoch_year);
     SeasonBodyError error;
     auto b = make_season_body(t, *m.body, epoch, error);
     if (!b) throw py::value_error(error.message);
@@ -434,6 +442,18 @@ class PyBody {
       c.flux[k] = r.flux;
       c.my[k] = r.mars_year;
     }
+  }
+
+  // The state record option 1 sets the body up with: at the year given, else
+  // at the body's frozen epoch, else at J2000.0.
+  py::dict state(const py::object& epoch_year) const {
+    const std::optional<double> year = epoch_of(epoch_year);
+    const double TC = year ? epoch_centuries(*year) : body_.epoch_tcen.value_or(0.0);
+    if (body_.model.moves()) {
+      const std::string fault = elements_fault(body_.model.at(TC), quoted_text(body_.entry.name));
+      if (!fault.empty()) throw py::value_error("at the epoch " + number(2000.0 + 100.0 * TC) + ", " + fault);
+    }
+    return state_dict(saved_values(body_record(body_, TC)));
   }
 
   py::dict seasons(const py::object& dates, bool utc) const {
@@ -1013,7 +1033,27 @@ PYBIND11_MODULE(kest, m) {
            "Mars time of the Allison-McEwen (Mars24) algorithm at dates and an east longitude (west with west=True): "
            "a dict of days, msd (Mars Sol Date), mtc, lmst, ltst (hours) and eot_h (LTST - LMST, hours).")
       .def("date_of_ls", &PyBody::date_of_ls, py::arg("ls"), py::arg("after"), py::kw_only(), py::arg("utc") = false,
-           "The first instant after a date when Ls passes the given angle.");
+           "The first instant after a date when Ls passes the given angle.")
+      .def("state", &PyBody::state, py::arg("epoch") = py::none(),
+           "The state record of the body, the orbital input of the surface thermal model: the record the dialogue "
+           "builds when its option 1 sets the body up (with no debug flags, first thing in a run) and its option 2 "
+           "saves, equal to it to the bit. A dict with the keys read_state gives for a binary record: the 30 "
+           "fields PLANUM ... PBUG, BFRM:1 ... BFRM:9, and BFRM as a 3 x 3 array; write_state(path, "
+           "body.state(), record=N) writes the record the dialogue would, and write_state(path, body.state(), "
+           "title=...) its text record.\n\n"
+           "Angles are radians (the node ODE, inclination CLIN and argument of perihelion ARGP in the ecliptic "
+           "and equinox of J2000.0, an exoplanet's in its own frame; the pole's declination ZBAA and right "
+           "ascension ZBAB; the obliquities OBL of the ecliptic and BLIP of the body; the equinox angle TAV), SJA "
+           "is AU, OPERIOD days, TJP days from J2000.0 (TT), SIDAY the rotation period in hours for a planet or "
+           "satellite and in days otherwise, PLANUM the item number plus 100 times the table's source code (1 "
+           "for planets and satellites, 3 minor bodies, 4 small bodies, 5 comets, 6 exoplanets), TC the epoch in "
+           "Julian centuries after J2000.0. BFRM turns the orbit-plane frame into the body frame. SFLAG, WDOT, W0, "
+           "spar17, KDEBUG and PBUG are 0.\n\n"
+           "epoch: a year (2024.5) at which a planet's or satellite's elements and pole are taken (TC = 0.245, "
+           "as the dialogue's epoch prompt takes it); None takes the epoch the Body was frozen at, else J2000.0 "
+           "(TC = 0, the dialogue's default). Other kinds have one element set and no epoch prompt: their "
+           "epoch is checked and not used, and TC is 0. Raises ValueError for a year outside 1000 to 3000, or "
+           "when the elements give no elliptic orbit at the epoch.");
   m.def("seasons", &PyBody::seasons_of, py::arg("bodies"), py::arg("dates"), py::kw_only(),
         py::arg("tables") = py::none(), py::arg("epoch") = py::none(), py::arg("utc") = false,
         "The seasons of several bodies (kest.Body objects, or names of the tables, set up with tables and epoch) "

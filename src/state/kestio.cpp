@@ -29,13 +29,6 @@ void report(bool restore, std::string_view name, std::string_view why) {
                           name, ": ", why});
 }
 
-// Positions 1-30 of the state record.
-StateValues saved_positions() {
-  StateValues v{};
-  for (int k = 1; k <= NSAVED; ++k) v[static_cast<std::size_t>(k - 1)] = KESTCM.pos(k);
-  return v;
-}
-
 // Binary record confirmation: 64 characters, then one empty line.
 void confirm_binary(bool restore, std::int32_t ISEC) {
   static const Format f{"('0KESTIO: /KESTCM/ ',A4,' KESTCM.DAT RECORD',I2,'  IPLAN,TC=',F5.1,F6.3/)"};
@@ -70,7 +63,7 @@ void binary_file(bool restore, FixedText<25>& TITLE) {
     }
     for (int k = 1; k <= NSAVED; ++k) KESTCM.pos(k) = (*v)[static_cast<std::size_t>(k - 1)];
     TITLE.set("From Binary: unknown");
-  } else if (!write_binary_state(file, ISEC, saved_positions(), e)) {
+  } else if (!write_binary_state(file, ISEC, saved_values(KESTCM), e)) {
     report(restore, BINFILE, e.why);
     return;
   }
@@ -144,7 +137,7 @@ bool ascii_save(const std::string& name, const FixedText<25>& TITLE) {
     return false;
   }
   write_free(6, {"KESTIO@30 >", TITLE, "<", I});
-  if (!append_text_state(file, saved_positions(), KESTCM.VERSID.view(), KESTCM.RUNTIME.view(), title, e)) {
+  if (!append_text_state(file, saved_values(KESTCM), KESTCM.VERSID.view(), KESTCM.RUNTIME.view(), title, e)) {
     report(false, name, e.why);
     return false;
   }

@@ -27,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "record/kestcm.hpp"
 #include "textio/textio.hpp"
 
 namespace kest {
@@ -39,6 +40,9 @@ namespace kest {
 using StateValues = std::array<double, 30>;
 inline constexpr std::size_t STATE_RECORD_BYTES = 240;  // a binary record
 inline constexpr std::int32_t STATE_RECORDS = 15;       // records of KESTCM.DAT
+
+// Positions 1-30 of a state record, as a save stores them.
+StateValues saved_values(const KestCommon& c);
 
 // A binary record: the 30 values as little-endian IEEE doubles.
 std::array<unsigned char, STATE_RECORD_BYTES> encode_binary_record(const StateValues& v);

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "record/kestcm.hpp"
 #include "state/kstate.hpp"
 #include "textio/textio.hpp"
 
@@ -27,6 +28,12 @@ bool header_number(std::string_view field, const Format& f) {
 }
 
 }  // namespace
+
+StateValues saved_values(const KestCommon& c) {
+  StateValues v{};
+  for (int k = 1; k <= NSAVED; ++k) v[static_cast<std::size_t>(k - 1)] = c.pos(k);
+  return v;
+}
 
 std::array<unsigned char, STATE_RECORD_BYTES> encode_binary_record(const StateValues& v) {
   std::array<unsigned char, STATE_RECORD_BYTES> b{};

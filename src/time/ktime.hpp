@@ -145,6 +145,9 @@ inline constexpr double LAST_EPOCH_YEAR = 3000.0;
 std::optional<double> parse_epoch_year(std::string_view text, std::string& error);
 // The same check of a year given as a number: "" when it is one.
 std::string epoch_year_fault(double year, std::string_view shown);
+// The epoch of a year as the dialogue takes it, Julian centuries after
+// 2000.0 (2024.5 is 0.245).
+inline double epoch_centuries(double year) { return (year - 2000.0) / 100.0; }
 
 // A step in days from "10d", "0.1d", "6h", "30m", "45s", "1y" (365.25 days)
 // or a bare number of days. Zero, negative and non-finite steps are refused.

@@ -167,6 +167,26 @@ TEST_F(Kestig, Codes) {
   }
 }
 
+// A set-up replaces only what it derives: a body of a table without epochs
+// keeps the epoch of the planet set up before it, and the positions no
+// set-up fills (SFLAG, WDOT, W0, spar17, PBUG and the vectors 33-41) keep
+// what they held.
+TEST_F(Kestig, SetUpKeepsWhatItDoesNotDerive) {
+  table("planelem.tab", {"C_END", "P 1 0.1 1 1 1 1", "r 0 0 0 0 0 0"});
+  table("spinaxis.tab", {"C_END", "P 0 0 90 0 0 360"});
+  comet("90", "30", "10", "0.5", "40 50");
+  run("1\n1\n0.5\n0\n");
+  ASSERT_EQ(KESTCM.PLANUM, 101.0);
+  ASSERT_EQ(KESTCM.TC, 0.5);
+  const int carried[] = {9, 12, 13, 17, 21, 33, 34, 35, 36, 37, 38, 39, 40, 41};
+  for (const int k : carried) KESTCM.pos(k) = 1000.0 + k;
+  const KestCommon before = KESTCM;
+  run("5\n1\n0\n");
+  EXPECT_EQ(KESTCM.PLANUM, 501.0);
+  EXPECT_EQ(KESTCM.TC, 0.5);
+  for (const int k : carried) EXPECT_EQ(KESTCM.pos(k), before.pos(k)) << k;
+}
+
 // Ecliptic orbit, pole at the equatorial north pole: BLIP = OBL, TAV = -omega.
 TEST_F(Kestig, EclipticOrbitEquatorialPole) {
   table("planelem.tab", {"C_END", "Earth 1.0 0.0167 0.0 100.0 102.9 0.0", "r 0 0 0 0 0 0"});

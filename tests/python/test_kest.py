@@ -205,6 +205,7 @@ def test_state_files_both_ways(workdir):
     (lambda: kest.Body("mars", tables=DATA).seasons(["9838.5"]), "bare number"),
     (lambda: kest.Body("mars", tables=DATA).events("2026-01-01", "2025-01-01"), "after"),
     (lambda: kest.Body("mars", tables=DATA, epoch=float("nan")), "epoch"),
+    (lambda: kest.Body("mars", tables=DATA).state(0.25), "not centuries"),
     (lambda: kest.read_state(os.path.join(DATA, "planelem.tab")), "not a number"),
     (lambda: kest.read_state(os.path.join(DATA, "planelem.tab"), record=99), "record"),
 ])
@@ -412,3 +413,48 @@ def test_every_state_the_dialogue_saves_for_a_shipped_body_is_accepted(workdir):
             state = kest.read_state(str(workdir / path), record=record)
             kest.write_state(str(workdir / "copy.DAT"), state, record=1)
             kest.write_state(str(workdir / "copy.mat"), state)
+
+
+# ---- Body.state: the record of the dialogue's option 1 --------------------
+
+# One body of each kind: the name for kest.Body, the answers to option 1
+# after its source code (item, epoch {tc} for a planet, debug flags, the
+# satellite name) and the year given to Body.state, which the kinds without
+# an epoch prompt do not use. Items past the first, and a satellite whose
+# planet's item is not its line, so that the body code is checked too.
+STATE_BODIES = [
+    ("Mars", "1\n4\n0\n0\n/\n", None),
+    ("Mars", "1\n4\n{tc}\n0\n/\n", 2024.5),
+    ("Titan", "1\n6\n{tc}\n0\nTitan\n", 1931.25),
+    ("minor:4 Vesta", "3\n3\n0\n", None),
+    ("small:67P", "4\n9\n0\n", 2024.5),
+    ("comet:19P", "5\n4\n0\n", None),
+    ("HD 80606", "6\n3\n0\n", 2101.0),
+]
+
+
+@pytest.mark.parametrize("name,setup,year", STATE_BODIES)
+def test_state_is_the_record_the_dialogue_saves(workdir, name, setup, year):
+    # The dialogue reads the epoch as the shortest text of the centuries Body.state takes.
+    tc = repr((year - 2000) / 100) if year is not None else "0"
+    run = dialogue(workdir, "p\n1\n" + setup.format(tc=tc) + "2\n2\n1\n1\n2\n2\n2\ns.mat\n0\n")
+    assert run.returncode == 0, run.stdout
+    state = kest.Body(name, tables=DATA).state(year)
+    saved = kest.read_state(str(workdir / "KESTCM.DAT"), record=1)
+    assert state.keys() == saved.keys()
+    assert {k: state[k] for k in state if k != "BFRM"} == {k: saved[k] for k in saved if k != "BFRM"}
+    assert np.array_equal(state["BFRM"], saved["BFRM"])
+    if year is not None:
+        # A Body frozen at the year gives the same record by default.
+        frozen = kest.Body(name, tables=DATA, epoch=year).state()
+        assert {k: frozen[k] for k in frozen if k != "BFRM"} == {k: state[k] for k in state if k != "BFRM"}
+    # Written by write_state, both records are the dialogue's to the byte (signs
+    # of zero included), and read back they are the state.
+    kest.write_state(str(workdir / "py.DAT"), state, record=1)
+    assert (workdir / "py.DAT").read_bytes() == (workdir / "KESTCM.DAT").read_bytes()[:240]
+    again = kest.read_state(str(workdir / "py.DAT"), record=1)
+    assert {k: again[k] for k in again if k != "BFRM"} == {k: state[k] for k in state if k != "BFRM"}
+    header = (workdir / "s.mat").read_text().splitlines()[0]
+    text = kest.read_state(str(workdir / "s.mat"))
+    kest.write_state(str(workdir / "py.mat"), state, title=header[60:], runtime=text["runtime"])
+    assert (workdir / "py.mat").read_bytes() == (workdir / "s.mat").read_bytes()
