@@ -448,6 +448,8 @@ class PyBody {
   // at the body's frozen epoch, else at J2000.0.
   py::dict state(const py::object& epoch_year) const {
     const std::optional<double> year = epoch_of(epoch_year);
+    if (!body_.has_pole)
+      throw py::value_error(quoted_text(body_.entry.name) + " has no pole: its state record would have none to give");
     const double TC = year ? epoch_centuries(*year) : body_.epoch_tcen.value_or(0.0);
     if (body_.model.moves()) {
       const std::string fault = elements_fault(body_.model.at(TC), quoted_text(body_.entry.name));

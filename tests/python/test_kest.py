@@ -458,3 +458,53 @@ def test_state_is_the_record_the_dialogue_saves(workdir, name, setup, year):
     text = kest.read_state(str(workdir / "s.mat"))
     kest.write_state(str(workdir / "py.mat"), state, title=header[60:], runtime=text["runtime"])
     assert (workdir / "py.mat").read_bytes() == (workdir / "s.mat").read_bytes()
+
+
+VESTA = dict(a=2.361365965127599, e=0.09020374382834395, i=7.143925545058711, node=103.701293265032,
+             peri=151.4686478221564, M=81.19015607686903, epoch="JD2461200.5")
+
+
+def test_a_body_from_its_elements_is_the_table_item_of_the_same_numbers():
+    dates = np.array([-3000.0, 0.0, 9839.5, 12000.25])
+    table = kest.Body("minor:4 Vesta", tables=DATA)
+    given = kest.Body.from_elements("4 Vesta", **VESTA, pole=(309.031, 42.235), rotation_period="0.22258868d")
+    with pytest.warns(kest.ModelWarning):
+        a, b = table.seasons(dates), given.seasons(dates)
+    for key in a:
+        assert np.array_equal(a[key], b[key]), key
+    assert given.kind == "given body" and given.obliquity == pytest.approx(table.obliquity, abs=1e-12)
+    # The same pole from the ecliptic, and no pole at all.
+    ecliptic = kest.Body.from_elements("v", **VESTA, pole={"lon": 330.826, "lat": 57.724})
+    with pytest.warns(kest.ModelWarning):
+        assert np.allclose(ecliptic.seasons(dates)["ls"], a["ls"], atol=2e-3)
+        bare = kest.Body.from_elements("v", **VESTA).seasons(dates)
+    assert np.isnan(bare["ls"]).all() and np.allclose(bare["distance"], a["distance"], rtol=1e-14, atol=0)
+
+
+def test_seasons_of_several_bodies_are_rows_of_each():
+    dates = np.linspace(9000.0, 9500.0, 7)
+    vesta = kest.Body.from_elements("4 Vesta", **VESTA, pole=(309.031, 42.235))
+    with pytest.warns(UserWarning):
+        many = kest.seasons(["Mars", "Titan", vesta, "Ceres"], dates, tables=DATA)
+    assert many["body"] == ["Mars", "Titan", "4 Vesta", "1 Ceres"]
+    assert many["ls"].shape == (4, 7) and np.array_equal(many["days"], dates)
+    for k, name in enumerate(["Mars", "Titan"]):
+        one = kest.Body(name, tables=DATA).seasons(dates)
+        assert np.array_equal(many["ls"][k], one["ls"]) and np.array_equal(many["flux"][k], one["flux"])
+    assert (many["mars_year"][0] > 0).all() and (many["mars_year"][1:] == 0).all()
+
+
+@pytest.mark.parametrize("kwargs,error,says", [
+    (dict(a=2.9, e=1.0, i=3, node=1, peri=2, tp=0.0), ValueError, "no elliptic orbit"),
+    (dict(a=2.9, q=2.0, e=0.1, i=3, node=1, peri=2, tp=0.0), ValueError, "one of them"),
+    (dict(a=2.9, e=0.1, i=3, node=1, peri=2), ValueError, "give tp, or M and epoch"),
+    (dict(a=2.9, e=0.1, i=200, node=1, peri=2, tp=0.0), ValueError, "outside 0 to 180"),
+    (dict(a=float("inf"), e=0.1, i=3, node=1, peri=2, tp=0.0), ValueError, "a is not a finite number"),
+    (dict(a="far", e=0.1, i=3, node=1, peri=2, tp=0.0), TypeError, "a must be a number"),
+    (dict(a=2.9, e=0.1, i=3, node=1, peri=2, tp=0.0, pole={"ra": 1, "b": 2}), ValueError, "unknown key 'b'"),
+    (dict(a=2.9, e=0.1, i=3, node=1, peri=2, tp=0.0, pole=(1, 2, 3)), ValueError, "give \\(ra, dec\\)"),
+    (dict(a=2.9, e=0.1, i=3, node=1, peri=2, tp=0.0, rotation_period="soon"), ValueError, "rotation 'soon'"),
+])
+def test_elements_that_give_no_body_are_refused(kwargs, error, says):
+    with pytest.raises(error, match=says):
+        kest.Body.from_elements("x", **kwargs)

@@ -544,6 +544,14 @@ TEST(SeasonCommand, BadInputIsOneLineAndStatusTwo) {
       {{"events", "Mercury", "--from", "-4712-01-01", "--to", "9999-12-31", "--ls", many_angles}, "too many events"},
       {{"at", std::string(3, '\x01') + std::string(100, 'Q'), "2026-01-01"}, "no body '???QQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQQ...' in"},
       {{"events", "Mars", "--from", "2026-01-01", "--to", "2027-01-01", "--ls", std::string(50, '\x7f')}, "--ls '????"},
+      // A body of one's own: the key at fault is named.
+      {{"at", "X", "2026-01-01", "--elements", "a=2.9,e=0.1,i=3,node=1,peri=2,tp=2020-01-01,w=3"}, "--elements: unknown key 'w'"},
+      {{"at", "X", "2026-01-01", "--elements", "a=2.9,e=1.2,i=3,node=1,peri=2,tp=2020-01-01"}, "e=1.2 gives no elliptic"},
+      {{"at", "X", "2026-01-01", "--elements", "e=0.1,i=3,node=1,peri=2,tp=2020-01-01"}, "give the semi-major axis a"},
+      {{"at", "X", "2026-01-01", "--elements", "a=2.9,e=0.1,i=3,node=1,peri=2,tp=2020-01-01", "--pole", "ra=1"}, "needs both ra and dec"},
+      {{"at", "X", "2026-01-01", "--elements", "a=2.9,e=0.1,i=3,node=1,peri=2,tp=2020-01-01", "--rotation", "fast"}, "--rotation 'fast'"},
+      {{"at", "X", "Y", "2026-01-01", "--elements", "a=2.9,e=0.1,i=3,node=1,peri=2,tp=2020-01-01"}, "give its name once"},
+      {{"at", "Mars", "2026-01-01", "--pole", "ra=1,dec=2"}, "give --elements too"},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.args.back());
@@ -818,6 +826,73 @@ TEST(SeasonCommand, InsolationGrid) {
     ASSERT_EQ(lines.size(), 1u) << r.err;
     EXPECT_NE(lines[0].find(says), std::string::npos) << r.err;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A body given by its elements has the rows of the table item of the same
+// numbers; several bodies are written one after another, each row naming
+// its body, in every format.
+TEST(SeasonCommand, BodiesOfOnesOwnAndSeveralBodies) {
+  ScratchDir dir;
+  dir.copy_tables();
+  const std::vector<std::string> dates = {"--from", "2026-01-01", "--to", "2026-03-01", "--step", "10d"};
+  std::vector<std::string> table = {"--csv", "table", "minor:4 Vesta"}, given = {"--csv", "table", "4 Vesta"};
+  table.insert(table.end(), dates.begin(), dates.end());
+  given.insert(given.end(), dates.begin(), dates.end());
+  // minor.tab's item, key by key.
+  for (const std::string& a :
+       {std::string("--elements"),
+        std::string("a=2.361365965127599,e=0.09020374382834395,i=7.143925545058711,node=103.701293265032,"
+                    "peri=151.4686478221564,M=81.19015607686903,epoch=JD2461200.5"),
+        std::string("--pole"), std::string("ra=309.031,dec=42.235"), std::string("--rotation"), std::string("0.22258868d")})
+    given.push_back(a);
+  const Result t = season(dir, table), g = season(dir, given);
+  ASSERT_EQ(t.status, 0) << t.err;
+  ASSERT_EQ(g.status, 0) << g.err;
+  EXPECT_EQ(g.out, t.out);
+  EXPECT_EQ(lines_of(t.out).size(), 7u);
+
+  struct Row {
+    std::vector<std::string> args;
+    std::vector<std::string> starts;  // the starts of the output's lines, in order
+  };
+  const std::vector<Row> rows = {
+      {{"--csv", "at", "Mars", "Jupiter", "2026-01-01"},
+       {"body,date_tt,", "\"Mars\",2026-01-01T00:00:00.000,", "\"Jupiter\",2026-01-01T00:00:00.000,"}},
+      {{"--json", "at", "Mars", "Titan", "2026-01-01"},
+       {"[", "  {\"body\": \"Mars\", \"date_tt\": ", "  {\"body\": \"Titan\", \"date_tt\": ", "]"}},
+      {{"at", "Mars", "Titan", "2026-01-01"}, {"body                        date (TT)", "Mars    ", "Titan   "}},
+      {{"--csv", "table", "Venus", "Mars", "--from", "2026-01-01", "--to", "2026-01-02", "--step", "1d"},
+       {"body,", "\"Venus\",2026-01-01", "\"Venus\",2026-01-02", "\"Mars\",2026-01-01", "\"Mars\",2026-01-02"}},
+      {{"--csv", "events", "Mars", "Earth", "--from", "2026-01-01", "--to", "2026-04-01", "--ls", "0"},
+       {"body,date_tt,event,", "\"Mars\",2026-03-26", "\"Earth\",2026-01-0", "\"Earth\",2026-03-20"}},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.args[1] + " " + r.args[2]);
+    const Result s = season(dir, r.args);
+    ASSERT_EQ(s.status, 0) << s.err;
+    const auto lines = lines_of(s.out);
+    ASSERT_EQ(lines.size(), r.starts.size()) << s.out;
+    for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(r.starts[i], 0), 0u) << lines[i];
+  }
+  // Mars's year is left empty in the rows of the other bodies.
+  const auto csv = lines_of(season(dir, {"--csv", "at", "Mars", "Jupiter", "2026-01-01"}).out);
+  ASSERT_EQ(csv.size(), 3u);
+  EXPECT_EQ(csv[1].substr(csv[1].rfind(',')), ",38\r");
+  EXPECT_EQ(csv[2].substr(csv[2].size() - 2), ",\r");
+  // A body without a pole: distance and flux, the season columns empty,
+  // said once.
+  const Result nopole = season(dir, {"--csv", "at", "X", "2026-01-01", "--elements", "a=2.9,e=0.1,i=3,node=1,peri=2,tp=2026-01-01"});
+  ASSERT_EQ(nopole.status, 0) << nopole.err;
+  EXPECT_EQ(fields(lines_of(nopole.out).at(1), ',').at(3), "");
+  EXPECT_NE(nopole.err.find("no pole is given for 'X'"), std::string::npos) << nopole.err;
+  // A name that two tables hold for one body takes the first, and says so.
+  const Result ceres = season(dir, {"at", "Ceres", "2026-01-01"});
+  EXPECT_EQ(ceres.status, 0);
+  EXPECT_NE(ceres.err.find("'Ceres' is 1 Ceres of minor.tab (item 1)"), std::string::npos) << ceres.err;
 }
 
 }  // namespace
