@@ -615,4 +615,85 @@ inline constexpr Vec3 ZUNIT = {{0.0, 0.0, 1.0}};
 //    ephemerides are available for it.
 bool kestig(FixedText<25>& TITLE);
 
+// ---- Orbit files --------------------------------------------------------------
+// The one-line orbits of the Minor Planet Center's orbit file (MPCORB.DAT,
+// and the files of its layout that hold a part of it): one minor planet a
+// line in fixed columns, below an introduction that ends in a line of
+// dashes. For the faces that take a body from an orbit file.
+
+// One orbit of an orbit file: osculating elements at the epoch, referred to
+// the ecliptic and equinox of J2000.0.
+struct MpcOrbit {
+  std::string name;         // the readable designation ("16 Psyche", "2007 TA418"), else `designation`
+  std::string designation;  // columns 1-7 unpacked ("16", "2007 TA418"); see read_mpc_line note 5
+  double epoch = 0.0;       // days from J2000.0, TT
+  double M = 0.0;           // mean anomaly at the epoch, degrees
+  double peri = 0.0;        // argument of perihelion, degrees
+  double node = 0.0;        // longitude of the ascending node, degrees
+  double i = 0.0;           // inclination, degrees
+  double e = 0.0;           // eccentricity
+  double a = 0.0;           // semi-major axis, AU
+  double H = std::nan("");  // absolute magnitude; NaN when the line leaves it blank
+  double G = std::nan("");  // slope parameter; NaN when the line leaves it blank
+};
+
+// What a line of an orbit file is: an orbit, a line to pass over, or an
+// orbit line that cannot be read.
+enum class MpcLine { orbit, skip, damaged };
+
+// One line of an orbit file.
+//   line   in   the line without its line end
+//   out    out  the orbit; written only when the line is one
+//   error  out  for a damaged line, what is wrong and in which columns
+//               (the caller adds the file and the line number)
+// Returns MpcLine::orbit, MpcLine::skip or MpcLine::damaged.
+// Notes:
+// 1. A line is an orbit line when it reaches column 25, column 1 is not
+//    blank and column 8 is, columns 21-25 have the shape of a packed epoch
+//    (a capital letter, two digits, two digits or letters) and column 26 is
+//    blank or past the end. Every other line is skipped: the introduction,
+//    its column heads ("Des'n     H     G   Epoch ..."), the line of dashes
+//    and blank lines.
+// 2. An orbit line is damaged when it ends before column 103 (cut short),
+//    holds anything but blanks past column 202, has a field read that is
+//    blank (H and G may be) or not a finite number (parse_decimal, blanks
+//    around it allowed), has a field read that runs into a column beside it
+//    that should be blank (the columns have moved), has an epoch that names
+//    no date (unpack_epoch), or has a designation that cannot be read.
+// 3. Columns read: designation 1-7, H 9-13, G 15-19, epoch 21-25, M 27-35,
+//    peri 38-46, node 49-57, i 60-68, e 71-79, a 93-103 and the readable
+//    designation 167-194. The mean daily motion (81-91) and the rest are
+//    not read. Values are not checked for range: an eccentricity of 1 or
+//    more or an axis not above 0 is the caller's to refuse.
+// 4. The name is the readable designation with the parentheses of a
+//    number dropped ("(16) Psyche" gives "16 Psyche"); a line without one
+//    (or shorter than column 167) is named by its designation.
+// 5. A designation of another packing than unpack_designation reads is
+//    kept as it stands when the line has a readable designation; without
+//    one the line is damaged.
+MpcLine read_mpc_line(std::string_view line, MpcOrbit& out, std::string& error);
+
+// A packed designation unpacked, or nothing, with the reason in *why.
+//   packed  in   up to 7 characters; trailing blanks are dropped
+// Forms read:
+// 1. Numbers of five characters: "00001" is 1, "A0345" 100345 and "z9999"
+//    619999 (a first letter A-Z counts 10-35, a-z 36-61); "~" and four
+//    base-62 digits (0-9, A-Z, a-z) count from 620000 ("~0000" is 620000).
+// 2. Provisional designations: a century letter (I 1800, J 1900, K 2000),
+//    the year's two digits, the half-month letter (A-Y but I), the cycle
+//    count as a base-62 digit for its tens and a digit, and the second
+//    letter (A-Z but I): "J95X00A" is "1995 XA", "K07Tf8A" "2007 TA418".
+// 3. The Palomar-Leiden and Trojan survey designations: "PLS2040" is
+//    "2040 P-L", "T1S3138" "3138 T-1" (T2S, T3S likewise).
+std::optional<std::string> unpack_designation(std::string_view packed, std::string* why = nullptr);
+
+// A packed date at 0h TT as days from J2000.0, or nothing, with the reason
+// in *why.
+//   packed  in   five characters: a century letter (I 1800, J 1900,
+//                K 2000), the year's two digits, the month (1-9, A-C) and
+//                the day (1-9, A-V): "K2555" is 2025 May 5.0
+// 1. The date is of the Gregorian calendar; a day the month does not have
+//    ("K252U", 2025 February 30) is refused.
+std::optional<double> unpack_epoch(std::string_view packed, std::string* why = nullptr);
+
 }  // namespace kest

@@ -357,4 +357,84 @@ char* write_shortest(char* p, double x);
 // The same appended to out.
 void append_shortest(std::string& out, double x);
 
+// ---- CSV records ----------------------------------------------------------
+// Small tables of bodies and poles as CSV (RFC 4180), read one record at a
+// time from a LineSource, so that a file of any length is read in the
+// memory of its longest line.
+
+// The fields of one CSV line.
+//   line    in   the line without its line end
+//   fields  out  its fields in order: n commas outside quotes make n + 1
+//   why     out  what is wrong when the line is refused ("field 3: ...")
+// Returns false, with why set and fields unspecified, when the line is
+// refused.
+// 1. A field whose first character other than blanks and tabs is '"' is
+//    quoted: it runs to the next quote that is not doubled, a doubled quote
+//    standing for one and commas being text; the blanks and tabs around its
+//    quotes are dropped.
+// 2. Any other field is kept as it stands, blanks included.
+// 3. Refused: a quote in a field that is not quoted, text between a closing
+//    quote and the next comma, and a quoted field not closed on its line (a
+//    field that holds a line end is not read).
+bool split_csv_line(std::string_view line, std::vector<std::string>& fields, std::string& why);
+
+enum class CsvStatus { record, end_of_file, error };
+
+// The records of a CSV text, one at a time.
+// 1. Lines end in LF or CRLF. Blank lines (nothing but blanks and tabs) and
+//    comment lines (whose first character other than blanks and tabs is
+//    '#') are passed over; a UTF-8 byte order mark opening the first line
+//    is dropped.
+// 2. Every other line is one record, split by split_csv_line. A line longer
+//    than MAX_LINE is refused.
+// 3. An error names the line, "line 12: field 3: text after its closing
+//    quote"; reading may go on with the next line.
+// 4. Only the line being read is held, and fields keeps its strings from
+//    one record to the next, so memory stays flat however many lines the
+//    source gives.
+class CsvReader {
+ public:
+  explicit CsvReader(LineSource& src) : src_(src) {}
+  // The next record into fields, the end of the input, or an error with
+  // its message in error.
+  CsvStatus next(std::vector<std::string>& fields, std::string& error);
+  // The line (from 1) of the record or error given last; at the end of the
+  // input, the number of lines read.
+  std::size_t line_number() const { return line_; }
+
+ private:
+  LineSource& src_;
+  std::string text_;
+  std::size_t line_ = 0;
+};
+
+// The columns of a header row, found by name: names are compared trimmed of
+// blanks and tabs and without the case of ASCII letters ("Lon " is "lon").
+// Columns are counted from 0 by find, from 1 in messages.
+class CsvHeader {
+ public:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+  explicit CsvHeader(const std::vector<std::string>& row);
+  // The column named name (the first, when two are), or npos when none is;
+  // an empty name names no column.
+  std::size_t find(std::string_view name) const;
+  // "" when every one of names is a column's, else what is missing and
+  // what there is: "no column 'lon' (the columns are: 'name', 'lat')",
+  // with the first 20 columns.
+  std::string missing(std::initializer_list<std::string_view> names) const;
+  // "" when no two columns share a name, else the first two that do:
+  // "columns 2 and 5 are both named 'lon'".
+  const std::string& fault() const { return fault_; }
+  std::size_t size() const { return names_.size(); }
+
+ private:
+  struct Key {
+    std::string name;  // trimmed, in lower case
+    std::size_t column;
+  };
+  std::vector<std::string> names_;  // trimmed, as written
+  std::vector<Key> index_;          // sorted by name, then column
+  std::string fault_;
+};
+
 }  // namespace kest
