@@ -507,6 +507,48 @@ PoleDirection j2000_pole(const GivenBody& b);
 // The body of b, or nothing with the message.
 std::optional<SeasonBody> make_season_body(const GivenBody& b, SeasonBodyError& error);
 
+// ---- Files of bodies ---------------------------------------------------------------
+// Bodies given in files, read one at a time so that a file of a million
+// bodies takes no more memory than one: a CSV of bodies, a CSV of poles by
+// name, and the orbit lines of the MPC's format (Orbit files, below).
+
+// A CSV of bodies: a header row with a name column and columns named by the
+// keys of set_given_key (period and rotation_period stand for rotation),
+// then a body a row; an empty field leaves its key out.
+class BodyTable {
+ public:
+  explicit BodyTable(LineSource& src) : csv_(src) {}
+  // The next body into b; false at the end of the file, or with the
+  // message ("line 7: ...") for a damaged file or row.
+  bool next(GivenBody& b, std::string& error);
+  // The line of the body given last.
+  std::size_t line() const { return csv_.line_number(); }
+
+ private:
+  CsvReader csv_;
+  bool started_ = false;
+  std::size_t name_ = 0;
+  std::vector<std::string> header_, fields_;
+};
+
+// The poles of a pole catalogue by body name: a CSV with a name column, the
+// pole as lon and lat (or ra and dec, with frame), and the rotation period
+// (rotation, period or rotation_period; hours unless a unit says days).
+class PoleCatalogue {
+ public:
+  // Reads the catalogue; false with the message ("line 4: ...").
+  bool read(LineSource& src, std::string& error);
+  // A body without a pole takes the pole of its name, and a rotation period
+  // where it has none: the name as given ("16 Psyche", "(16) Psyche"), its
+  // number ("16") or the name after the number ("Psyche"), in any letter
+  // case. false when the catalogue has no such name.
+  bool apply(GivenBody& b) const;
+  std::size_t size() const { return poles_.size(); }
+
+ private:
+  std::vector<std::pair<std::string, GivenBody>> poles_;  // by name, sorted
+};
+
 // ---- The state record of a body set up ---------------------------------------
 // What option 1 stores in the state record for a body, as plain functions:
 // kestig sets the dialogue's body up with set_up_record, and the faces beside
@@ -672,6 +714,9 @@ enum class MpcLine { orbit, skip, damaged };
 //    kept as it stands when the line has a readable designation; without
 //    one the line is damaged.
 MpcLine read_mpc_line(std::string_view line, MpcOrbit& out, std::string& error);
+// The body of an orbit line: its a, e, i, node, peri and M at its epoch
+// (the period follows from a; the line's mean motion is not used).
+GivenBody given_body(const MpcOrbit& orbit);
 
 // A packed designation unpacked, or nothing, with the reason in *why.
 //   packed  in   up to 7 characters; trailing blanks are dropped

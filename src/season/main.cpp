@@ -92,6 +92,77 @@ void check_utc(bool utc, double first, double last) {
         " (TT) lies before 1960, and there is no UTC then; leave out --utc to have the dates in TT");
 }
 
+// What is said of the bodies of files is said of this many bodies.
+constexpr std::size_t FILE_BODIES_NOTED = 10;
+
+// A file of bodies, or a usage error naming it.
+std::unique_ptr<LineSource> body_file(const std::string& path) {
+  std::string why;
+  auto src = open_source(path, &why);
+  if (!src) usage("cannot read " + path + ": " + why);
+  return src;
+}
+
+// The bodies of --bodies FILE, then those of --mpc FILE, set up one at a
+// time; a body without a pole takes the one of its name in the pole
+// catalogue. A damaged line, or a body that cannot be set up, is a usage
+// error naming the file and the line.
+class FileBodies {
+ public:
+  FileBodies(std::string bodies, std::string mpc, const PoleCatalogue* poles)
+      : bodies_(std::move(bodies)), mpc_(std::move(mpc)), poles_(poles) {}
+
+  // Reads every body once, and gives their number.
+  std::size_t check() const {
+    std::size_t n = 0;
+    each([&](const SeasonBody&) {
+      ++n;
+      return true;
+    });
+    return n;
+  }
+
+  // fn(body) for each body in turn, until it returns false.
+  template <class Fn>
+  void each(const Fn& fn) const {
+    if (!bodies_.empty()) {
+      const auto src = body_file(bodies_);
+      BodyTable table(*src);
+      GivenBody g;
+      std::string why;
+      while (table.next(g, why))
+        if (!fn(set_up(g, bodies_ + ", line " + std::to_string(table.line())))) return;
+      if (!why.empty()) usage(bodies_ + ", " + why);
+    }
+    if (!mpc_.empty()) {
+      const auto src = body_file(mpc_);
+      std::string line, why;
+      MpcOrbit orbit;
+      for (std::size_t n = 1; src->next_line(line); ++n) {
+        const std::string where = mpc_ + ", line " + std::to_string(n);
+        if (src->too_long()) usage(where + ": longer than 1 MiB");
+        const MpcLine kind = read_mpc_line(line, orbit, why);
+        if (kind == MpcLine::skip) continue;
+        if (kind == MpcLine::damaged) usage(where + ": " + why);
+        GivenBody g = given_body(orbit);
+        if (!fn(set_up(g, where))) return;
+      }
+    }
+  }
+
+ private:
+  SeasonBody set_up(GivenBody& g, const std::string& where) const {
+    if (poles_) poles_->apply(g);
+    SeasonBodyError error;
+    auto b = make_season_body(g, error);
+    if (!b) usage(where + ": " + error.message);
+    return std::move(*b);
+  }
+
+  std::string bodies_, mpc_;
+  const PoleCatalogue* poles_;
+};
+
 // The place of the sun subcommand: its latitude and east longitude, and a
 // landing date for Mars's sols.
 struct SunPlace {
@@ -315,6 +386,13 @@ int run(int argc, char** argv) {
   app.add_option("--pole", pole_s, "its north pole: ra=,dec= (J2000.0 equator) or lon=,lat= (J2000.0 ecliptic), "
                                    "frame=B1950 for B1950.0; without one, Ls and the subsolar point are left empty");
   app.add_option("--rotation", rotation_s, "its sidereal rotation period: 4.196h, 0.17d (a bare number is hours)");
+  std::string mpc_file, bodies_file, poles_file;
+  app.add_option("--mpc", mpc_file, "table, events, at: the bodies of a file of orbit lines in the MPC's one-line "
+                                    "format (MPCORB.DAT); header lines are passed over");
+  app.add_option("--bodies", bodies_file, "table, events, at: the bodies of a CSV with a name column and columns of "
+                                          "the keys of --elements and --pole (and rotation)");
+  app.add_option("--poles", poles_file, "a CSV of poles by name (name, lon, lat or ra, dec, rotation period in "
+                                        "hours) for the bodies of --mpc and --bodies that have none");
   app.fallthrough();
 
   std::vector<std::string> body_names;
@@ -333,14 +411,12 @@ int run(int argc, char** argv) {
   auto* table = app.add_subcommand("table", "one row per date: date (TT), days from J2000.0, distance, Ls, subsolar "
                                             "latitude and longitude, true anomaly, solar flux (and the Mars year for "
                                             "Mars)");
-  table->add_option("BODY", body_names, "bodies of the tables (--list), or the name of the body of --elements")
-      ->required();
+  table->add_option("BODY", body_names, "bodies of the tables (--list), or the name of the body of --elements");
   date_options(table);
 
   auto* events = app.add_subcommand("events", "the instants when Ls passes 0, 90, 180 and 270 (or --ls), and the "
                                               "perihelia and aphelia, in time order");
-  events->add_option("BODY", body_names, "bodies of the tables (--list), or the name of the body of --elements")
-      ->required();
+  events->add_option("BODY", body_names, "bodies of the tables (--list), or the name of the body of --elements");
   events->add_option("--from", from_s, "first date")->required();
   events->add_option("--to", to_s, "last date")->required();
   auto* ls_o = events->add_option("--ls", ls_list, "season angles, degrees: 0,90,180,270 by default");
@@ -451,12 +527,17 @@ int run(int argc, char** argv) {
   }
   if (app.get_subcommands().empty()) usage("name a subcommand: table, events, at, sun or insolation (see --help)");
 
+  const bool from_files = !mpc_file.empty() || !bodies_file.empty();
   if (at->parsed()) {
     at_date = at_args.back();
     at_args.pop_back();
     body_names = at_args;
-    if (body_names.empty()) usage("at needs a BODY and a DATE");
   }
+  if (from_files && (sun->parsed() || insolation->parsed()))
+    usage("--mpc and --bodies give bodies to table, events and at; sun and insolation take one BODY");
+  if (!poles_file.empty() && !from_files) usage("--poles gives poles to the bodies of --mpc and --bodies; give one of them");
+  if (body_names.empty() && !from_files && (table->parsed() || events->parsed() || at->parsed()))
+    usage("name a BODY, or give --mpc FILE or --bodies FILE");
   if (sun->parsed() || insolation->parsed()) body_names = {body_name};
   if (elements_s.empty() && (!pole_s.empty() || !rotation_s.empty()))
     usage("--pole and --rotation describe the body of --elements; give --elements too");
@@ -485,10 +566,42 @@ int run(int argc, char** argv) {
     if (b->pole_on_normal) std::cerr << "kest-season: warning: " << quoted_text(b->entry.name) << ": " << POLE_ON_NORMAL_NOTE << '\n';
     run_bodies.push_back(std::move(*b));
   }
+  // The bodies of the files are read through once before anything is
+  // written, so that a damaged line stops the run with nothing on standard
+  // output; then again, one at a time, for their rows.
+  PoleCatalogue poles;
+  if (!poles_file.empty()) {
+    std::string why;
+    const auto src = open_source(poles_file, &why);
+    if (!src) usage("cannot read the poles file " + poles_file + ": " + why);
+    if (!poles.read(*src, why)) usage(poles_file + ", " + why);
+  }
+  const FileBodies files(bodies_file, mpc_file, poles_file.empty() ? nullptr : &poles);
+  const std::size_t file_bodies = files.check();
   // Several bodies: each row names its body.
-  const bool named = run_bodies.size() > 1;
+  const bool named = run_bodies.size() + file_bodies > 1 || from_files;
   const bool any_mars = std::any_of(run_bodies.begin(), run_bodies.end(), [](const SeasonBody& b) { return b.mars; });
-  const SeasonBody* body = &run_bodies.front();
+  const SeasonBody* body = run_bodies.empty() ? nullptr : &run_bodies.front();
+  // Each body of the run in turn, the named ones first; fn returns false
+  // to stop. What is said of the files' bodies is said of the first few.
+  const auto each_body = [&](double lo, double hi, const auto& fn) {
+    for (const SeasonBody& b : run_bodies)
+      if (!fn(b)) return;
+    if (!from_files) return;
+    std::size_t noted = 0;
+    ProgressLine progress("kest-season: body", "bodies", static_cast<long long>(file_bodies));
+    long long done = 0;
+    files.each([&](const SeasonBody& b) {
+      const std::vector<std::string> notes = season_notes(b, lo, hi);
+      if (!notes.empty() && noted < FILE_BODIES_NOTED) {
+        for (const std::string& note : notes) std::cerr << "kest-season: warning: " << note << '\n';
+        if (++noted == FILE_BODIES_NOTED)
+          std::cerr << "kest-season: warning: what is said of the bodies of the files after these is left out\n";
+      }
+      progress.at(++done);
+      return fn(b);
+    });
+  };
 
   if (events->parsed()) {
     const double from = date_arg(from_s), to = date_arg(to_s);
@@ -501,6 +614,10 @@ int run(int argc, char** argv) {
     }
     double bound = 0.0;
     for (const SeasonBody& b : run_bodies) bound += season_event_bound(b, from, to, ls_values.size());
+    files.each([&](const SeasonBody& b) {
+      bound += season_event_bound(b, from, to, ls_values.size());
+      return bound <= MAX_EVENTS;
+    });
     if (!(bound <= MAX_EVENTS))
       usage("the span holds too many events (more than 10^7 with " + std::to_string(ls_values.size()) +
             " season angles); take a shorter span or fewer angles");
@@ -512,16 +629,16 @@ int run(int argc, char** argv) {
     w.header(text);
     ProgressLine progress("kest-season: event", "events", static_cast<long long>(bound));
     long long given = 0;
-    for (const SeasonBody& b : run_bodies) {
+    const auto events_of = [&](const SeasonBody& b) {
       if (named) w.body(b.entry.name, b.mars);
-      const bool going = for_each_season_event(b, from, to, ls_values, [&](const SeasonEvent& e) {
+      return for_each_season_event(b, from, to, ls_values, [&](const SeasonEvent& e) {
         w.row(text, e.row, e.what);
         if (text.size() >= (std::size_t{1} << 16) && !out.put(text)) return false;
         progress.at(++given);
         return true;
       });
-      if (!going) break;
-    }
+    };
+    each_body(from, to, events_of);
     w.footer(text);
     out.put(text);
     return out.finish();
@@ -599,12 +716,15 @@ int run(int argc, char** argv) {
     if (!(rows <= MAX_ROWS)) usage("the table would have more than 10^8 rows; take a longer step or a shorter span");
     count = static_cast<std::size_t>(rows);
   }
+  double lo_all = 0.0, hi_all = 0.0;
   {
     const auto [lo, hi] = dates.empty() ? std::pair(first, first + static_cast<double>(count - 1) * step)
                                         : std::pair(*std::min_element(dates.begin(), dates.end()),
                                                     *std::max_element(dates.begin(), dates.end()));
     for (const SeasonBody& b : run_bodies) check_span(b, lo, hi);
     check_utc(utc, lo, hi);
+    lo_all = lo;
+    hi_all = hi;
   }
   const std::size_t n = dates.empty() ? count : dates.size();
   const auto date = [&](std::size_t i) { return dates.empty() ? first + static_cast<double>(i) * step : dates[i]; };
@@ -674,8 +794,16 @@ int run(int argc, char** argv) {
   if (named) w.name_bodies();
   w.header(text);
   out.put(text);
-  for (std::size_t k = 0; k < run_bodies.size() && !out.failed(); ++k) {
-    const SeasonBody& b = run_bodies[k];
+  std::size_t k = 0;
+  const auto rows_of = [&](const SeasonBody& b) {
+    if (n == 1) {
+      // One row a body (at): laid out here, written in large blocks.
+      if (named) w.body(b.entry.name, b.mars);
+      w.row(text, season_row(b, date(0)));
+      ++k;
+      if (text.size() >= (std::size_t{1} << 16)) out.put(text);
+      return !out.failed();
+    }
     const auto produce = [&](std::size_t begin, std::size_t end, std::string& block) {
       Writer cw(format, any_mars, false, utc, west);
       if (named) cw.body(b.entry.name, b.mars);
@@ -684,9 +812,13 @@ int run(int argc, char** argv) {
       for (std::size_t i = begin; i < end; ++i) cw.row(block, season_row(b, date(i)));
     };
     write_rows(n, produce, out);
-  }
+    ++k;
+    return !out.failed();
+  };
+  each_body(lo_all, hi_all, rows_of);
+  out.put(text);
   Writer tail(format, any_mars, false, utc, west);
-  if (n > 0) tail.continued();
+  if (n > 0 && k > 0) tail.continued();
   tail.footer(text);
   out.put(text);
   return out.finish();
