@@ -9,12 +9,14 @@
 // then takes the runs of the two in turn (tools/bench-compare --season).
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -165,6 +167,48 @@ void BM_InsolationMarsYear(benchmark::State& state) {
   fs::remove_all(dir);
 }
 
+// One row for each body of an orbit file in the MPC's format: 10^6 lines
+// (1), beside 10^3 lines (0); the bodies are the 1 Ceres line of the tests
+// with its semi-major axis and mean anomaly varied. The largest resident
+// size of a child so far is reported too: memory stays flat beside the file.
+void BM_AtMpcBodies(benchmark::State& state) {
+  const fs::path dir = scratch("mpc");
+  const std::size_t lines = state.range(0) != 0 ? 1000000 : 1000;
+  {
+    std::ofstream f(dir / "orbits.txt");
+    f << "A header line, passed over\n----------\n";
+    // The columns of the format: designation 1, H 9, G 15, epoch 21, M 27,
+    // peri 38, node 49, i 60, e 71, n 81, a 93, the readable name 167.
+    std::string line(202, ' ');
+    const auto put = [&](std::size_t column, std::string_view text) { line.replace(column - 1, text.size(), text); };
+    put(1, "00001");
+    put(9, " 3.34");
+    put(15, " 0.12");
+    put(21, "K2669");
+    put(38, " 73.29420");
+    put(49, " 80.24863");
+    put(60, " 10.58803");
+    put(71, "0.0796923");
+    put(81, " 0.21430445");
+    put(167, "(1) Ceres");
+    char field[32];
+    for (std::size_t k = 0; k < lines; ++k) {
+      std::snprintf(field, sizeof field, "%9.5f", static_cast<double>(k % 36000) / 100.0);
+      put(27, field);
+      std::snprintf(field, sizeof field, "%11.7f", 2.0 + static_cast<double>(k % 1000) / 1000.0);
+      put(93, field);
+      f << line << '\n';
+    }
+  }
+  time_runs(state, dir, KEST_SEASON_BINARY_PATH, {"--csv", "at", "--mpc", "orbits.txt", "2026-12-10"}, "/dev/null",
+            "rows.csv", dir / "rows.csv");
+  struct rusage use {};
+  ::getrusage(RUSAGE_CHILDREN, &use);
+  state.counters["max_rss_MiB"] = static_cast<double>(use.ru_maxrss) / 1024.0;
+  state.SetLabel(std::to_string(lines) + " bodies of an orbit file, a row each");
+  fs::remove_all(dir);
+}
+
 // The dialogue's table of the same 10^6 dates, into kest.prt.
 void BM_DialogueMillionLinesSameRows(benchmark::State& state) {
   const fs::path dir = scratch("dialogue");
@@ -240,6 +284,7 @@ int main(int argc, char** argv) {
              repetitions_given);
   whole_runs(benchmark::RegisterBenchmark("BM_InsolationMarsYear", BM_InsolationMarsYear)->Arg(0)->Arg(1),
              repetitions_given);
+  whole_runs(benchmark::RegisterBenchmark("BM_AtMpcBodies", BM_AtMpcBodies)->Arg(0)->Arg(1), repetitions_given);
   benchmark::RegisterBenchmark("BM_EventsHundredMarsYears", BM_EventsHundredMarsYears)->Unit(benchmark::kMillisecond);
 
   benchmark::RunSpecifiedBenchmarks();

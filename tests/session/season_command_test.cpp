@@ -896,3 +896,70 @@ TEST(SeasonCommand, BodiesOfOnesOwnAndSeveralBodies) {
 }
 
 }  // namespace
+
+namespace {
+
+// An orbit line of the MPC's format, its fields at their columns.
+std::string orbit_line(const std::string& designation, const std::string& name, const std::string& a) {
+  std::string line(202, ' ');
+  const auto put = [&](std::size_t column, const std::string& text) { line.replace(column - 1, text.size(), text); };
+  put(1, designation);
+  put(21, "K2669");
+  put(27, "274.41935");
+  put(38, " 73.29420");
+  put(49, " 80.24863");
+  put(60, " 10.58803");
+  put(71, "0.0796923");
+  put(81, " 0.21430445");
+  put(93, a);
+  put(167, name);
+  return line;
+}
+
+// Bodies from files: each row names its body, a pole catalogue gives poles
+// by name, and a damaged line stops the run before anything is written,
+// naming the file and the line.
+TEST(SeasonCommand, BodiesOfFiles) {
+  ScratchDir dir;
+  dir.write("orbits.txt", "Header text of the file\n---------\n" + orbit_line("00001", "(1) Ceres", "  2.7655526") +
+                              "\n" + orbit_line("K07Tf8A", "", "  2.3609571") + "\n");
+  dir.write("poles.csv", "name,lon,lat,period\nCeres,11.207,81.555,9.07417\n");
+  dir.write("bodies.csv", "name,a,e,i,node,peri,tp,ra,dec,rotation\n\"My, rock\",2.9,0.1,3,1,2,2020-01-01,10,20,5h\n"
+                          "Bare,2.5,0.05,1,1,1,2021-01-01,,,\n");
+  const Result mpc = season(dir, {"--csv", "at", "--mpc", "orbits.txt", "--poles", "poles.csv", "2026-12-10"});
+  ASSERT_EQ(mpc.status, 0) << mpc.err;
+  const auto rows = lines_of(mpc.out);
+  ASSERT_EQ(rows.size(), 3u) << mpc.out;
+  EXPECT_EQ(fields(rows[1], ',').at(0), "\"1 Ceres\"");
+  EXPECT_NE(fields(rows[1], ',').at(4), "");  // the catalogue's pole
+  EXPECT_EQ(fields(rows[2], ',').at(0), "\"2007 TA418\"");
+  EXPECT_EQ(fields(rows[2], ',').at(4), "");  // no pole
+  // The distance from a(1 - e cos E): the same orbit as the line's numbers.
+  EXPECT_NEAR(std::stod(fields(rows[1], ',').at(3)), 2.6228, 1e-3);
+  const Result csv = season(dir, {"--json", "events", "--bodies", "bodies.csv", "--from", "2026-01-01", "--to", "2027-01-01"});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_NE(csv.out.find("{\"body\": \"My, rock\", \"date_tt\": "), std::string::npos) << csv.out;
+  EXPECT_NE(csv.out.find("{\"body\": \"Bare\", \"date_tt\": \"2026-12-06"), std::string::npos) << csv.out;
+
+  dir.write("short.txt", orbit_line("00001", "(1) Ceres", "  2.7655526").substr(0, 90) + "\n");
+  dir.write("noname.csv", "nom,a\nx,1\n");
+  dir.write("badkey.csv", "name,a,e,i,node,peri,tp\nx,1,0.1,3,1,2,2020-13-01\n");
+  dir.write("open.csv", "name,a,e,i,node,peri,tp\nx,1,0.1,3,1,2,2020-01-01\ny,1,1.5,3,1,2,2020-01-01\n");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+      {{"at", "--mpc", "short.txt", "2026-12-10"}, "short.txt, line 1: cut short at column 90"},
+      {{"at", "--bodies", "noname.csv", "2026-12-10"}, "noname.csv, line 1: no column 'name'"},
+      {{"at", "--bodies", "badkey.csv", "2026-12-10"}, "badkey.csv, line 2: tp=2020-13-01"},
+      {{"at", "--bodies", "open.csv", "2026-12-10"}, "open.csv, line 3: 'y': e=1.5 gives no elliptic orbit"},
+      {{"at", "--mpc", "missing.txt", "2026-12-10"}, "cannot read missing.txt"},
+      {{"at", "--poles", "poles.csv", "X", "2026-12-10"}, "--poles gives poles to the bodies of --mpc and --bodies"},
+  };
+  for (const auto& [args, says] : bad) {
+    SCOPED_TRACE(args[2]);
+    const Result r = season(dir, args);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+  }
+}
+
+}  // namespace
