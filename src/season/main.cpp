@@ -529,6 +529,7 @@ int run(int argc, char** argv) {
 
   const bool from_files = !mpc_file.empty() || !bodies_file.empty();
   if (at->parsed()) {
+    if (at_args.size() < 2 && !from_files) usage("at needs a BODY and a DATE: at BODY... DATE (see --help)");
     at_date = at_args.back();
     at_args.pop_back();
     body_names = at_args;
