@@ -135,7 +135,10 @@ bool PoleCatalogue::read(LineSource& src, std::string& error) {
     const bool has_pole = !std::isnan(p.ra) || !std::isnan(p.lon);
     if (ok && !has_pole) error = "no pole: give lon and lat, or ra and dec";
     if (!ok || !has_pole) {
-      error = "line " + std::to_string(csv.line_number()) + ": " + error;
+      std::string where = "line ";
+      where += std::to_string(csv.line_number());
+      where += ": ";
+      error.insert(0, where);
       return false;
     }
     poles_.emplace_back(name_keys(p.name).front(), p);

@@ -143,7 +143,12 @@ class FileBodies {
         if (src->too_long()) usage(where + ": longer than 1 MiB");
         const MpcLine kind = read_mpc_line(line, orbit, why);
         if (kind == MpcLine::skip) continue;
-        if (kind == MpcLine::damaged) usage(where + ": " + why);
+        if (kind == MpcLine::damaged) {
+          std::string message = where;
+          message += ": ";
+          message += why;
+          usage(message);
+        }
         GivenBody g = given_body(orbit);
         if (!fn(set_up(g, where))) return;
       }
