@@ -416,6 +416,17 @@ class PyBody {
   double perihelion() const { return at_.elements.TJP; }
   std::string perihelion_date() const { return iso_date(at_.elements.TJP, 3); }
 
+  // The season arrays under the names the module gives them.
+  static void season_columns(py::dict& out, const py::array& ls, const py::array& sdec, const py::array& slon,
+                             const py::array& dist, const py::array& nu, const py::array& flux) {
+    out["ls"] = ls;
+    out["subsolar_latitude"] = sdec;
+    out["subsolar_lon_deg"] = slon;
+    out["distance"] = dist;
+    out["true_anomaly"] = nu;
+    out["flux"] = flux;
+  }
+
   // The season columns of rows, each n long; a body's rows at dates go
   // into them from row `at` on.
   struct Columns {
@@ -474,12 +485,7 @@ class PyBody {
     }
     py::dict out;
     out["days"] = d;
-    out["ls"] = ls;
-    out["subsolar_latitude"] = sdec;
-    out["subsolar_lon_deg"] = slon;
-    out["distance"] = dist;
-    out["true_anomaly"] = nu;
-    out["flux"] = flux;
+    season_columns(out, ls, sdec, slon, dist, nu, flux);
     if (body_.mars) out["mars_year"] = my;
     return out;
   }
@@ -719,12 +725,7 @@ class PyBody {
     py::dict out;
     out["body"] = names;
     out["days"] = d;
-    out["ls"] = ls;
-    out["subsolar_latitude"] = sdec;
-    out["subsolar_lon_deg"] = slon;
-    out["distance"] = dist;
-    out["true_anomaly"] = nu;
-    out["flux"] = flux;
+    season_columns(out, ls, sdec, slon, dist, nu, flux);
     if (mars) out["mars_year"] = my;
     return out;
   }
