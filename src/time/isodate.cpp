@@ -45,6 +45,38 @@ bool seconds_field(std::string_view s, double& v) {
 std::int32_t kest_year(std::int32_t astronomical) { return astronomical <= 0 ? astronomical - 1 : astronomical; }
 std::int32_t astronomical_year(std::int32_t kest) { return kest < 0 ? kest + 1 : kest; }
 
+// The Julian day number of a date of the proleptic Gregorian calendar
+// (astronomical years from -4800 on).
+std::int32_t gregorian_jdn(std::int32_t year, std::int32_t month, std::int32_t day) {
+  const std::int32_t a = (14 - month) / 12, y = year + 4800 - a, m = month + 12 * a - 3;
+  return day + (153 * m + 2) / 5 + 365 * y + y / 4 - y / 100 + y / 400 - 32045;
+}
+
+// The date of the proleptic Gregorian calendar of a Julian day number (from
+// -32044 on), with its astronomical year.
+void gregorian_date(std::int32_t jdn, std::int32_t& year, std::int32_t& month, std::int32_t& day) {
+  const std::int32_t a = jdn + 32044, b = (4 * a + 3) / 146097, c = a - 146097 * b / 4;
+  const std::int32_t d = (4 * c + 3) / 1461, e = c - 1461 * d / 4, m = (5 * e + 2) / 153;
+  day = e - (153 * m + 2) / 5 + 1;
+  month = m + 3 - 12 * (m / 10);
+  year = 100 * b + d - 4800 + m / 10;
+}
+
+// The Julian day number of a date in a calendar, astronomical years.
+std::int32_t day_number(Calendar calendar, std::int32_t year, std::int32_t month, std::int32_t day) {
+  return calendar == Calendar::kest ? julday(month, day, kest_year(year)) : gregorian_jdn(year, month, day);
+}
+
+// The date of a Julian day number in a calendar, astronomical years.
+void calendar_date(Calendar calendar, std::int32_t jdn, std::int32_t& year, std::int32_t& month, std::int32_t& day) {
+  if (calendar == Calendar::proleptic_gregorian) {
+    gregorian_date(jdn, year, month, day);
+    return;
+  }
+  caldat(jdn, month, day, year);
+  year = astronomical_year(year);
+}
+
 const std::string kForms =
     "write a calendar date (2026-12-09 or 2026-12-09T06:30 in TT, 2026-12-09T06:30Z in UTC), a Julian date "
     "(JD2461383.5), days from J2000.0 (J2000+9838.5) or now";
@@ -100,7 +132,7 @@ bool tt_to_utc(double days_tt, double& u1, double& u2) {
   return eraTaiutc(a1, a2, &u1, &u2) >= 0;
 }
 
-std::optional<double> parse_iso(std::string_view text, std::string& error) {
+std::optional<double> parse_iso(std::string_view text, std::string& error, Calendar calendar) {
   std::string_view s = text;
   bool negative = false;
   if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
@@ -133,10 +165,10 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
   if (negative) year = -year;
   if (year < FIRST_YEAR || year > LAST_YEAR) return bad("the years run from -4712 to 9999");
   if (month < 1 || month > 12) return bad("there is no month " + std::to_string(month));
-  const std::int32_t jdn = julday(month, day, kest_year(year));
+  const std::int32_t jdn = day_number(calendar, year, month, day);
   std::int32_t m = 0, d = 0, y = 0;
-  caldat(jdn, m, d, y);
-  if (m != month || d != day || astronomical_year(y) != year) return bad("there is no such day in the calendar");
+  calendar_date(calendar, jdn, y, m, d);
+  if (m != month || d != day || y != year) return bad("there is no such day in the calendar");
 
   std::int32_t hh = 0, mm = 0;
   double ss = 0.0;
@@ -163,15 +195,15 @@ std::optional<double> parse_iso(std::string_view text, std::string& error) {
   std::int32_t minutes = hh * 60 + mm - offset;
   const auto shift = static_cast<std::int32_t>(floor_div(minutes, 1440));
   minutes -= shift * 1440;
-  caldat(jdn + shift, m, d, y);
+  calendar_date(calendar, jdn + shift, y, m, d);
   std::string why;
-  const std::optional<double> tt = utc_to_tt_days(astronomical_year(y), m, d, minutes / 60, minutes % 60, ss, why);
+  const std::optional<double> tt = utc_to_tt_days(y, m, d, minutes / 60, minutes % 60, ss, why);
   if (!tt) return bad(why);
   return tt;
 }
 
 // A date in any of the forms, in or out of the span of dates.
-std::optional<double> parse_any_date(std::string_view text, std::string& error) {
+std::optional<double> parse_any_date(std::string_view text, std::string& error, Calendar calendar) {
   double v = 0.0;
   if (text.rfind("JD", 0) == 0) {
     if (!parse_decimal(text.substr(2), v)) {
@@ -216,7 +248,7 @@ std::optional<double> parse_any_date(std::string_view text, std::string& error) 
     error = "date " + quoted_text(text) + ": a bare number could be a Julian date or days from J2000.0; " + kForms;
     return std::nullopt;
   }
-  return parse_iso(text, error);
+  return parse_iso(text, error, calendar);
 }
 
 }  // namespace
@@ -225,8 +257,8 @@ std::string date_span_message(std::string_view text) {
   return "date " + quoted_text(text) + ": " + kSpan;
 }
 
-std::optional<double> parse_date(std::string_view text, std::string& error) {
-  const std::optional<double> d = parse_any_date(text, error);
+std::optional<double> parse_date(std::string_view text, std::string& error, Calendar calendar) {
+  const std::optional<double> d = parse_any_date(text, error, calendar);
   if (d && !in_date_span(*d)) {
     error = date_span_message(text);
     return std::nullopt;
@@ -318,9 +350,8 @@ char* IsoDateWriter::write(char* p, double days, int decimals) {
     return q;
   };
   if (day_len_ == 0 || day0 != day_) {
-    std::int32_t m = 0, d = 0, y = 0;
-    caldat(static_cast<std::int32_t>(day0 + JD_J2000), m, d, y);
-    const std::int32_t year = astronomical_year(y);
+    std::int32_t m = 0, d = 0, year = 0;
+    calendar_date(calendar_, static_cast<std::int32_t>(day0 + JD_J2000), year, m, d);
     char* q = day_text_;
     if (year < 0) *q++ = '-';
     q = digits(q, year < 0 ? -static_cast<std::int64_t>(year) : year, 4);
@@ -356,15 +387,15 @@ char* IsoDateWriter::write(char* p, double days, int decimals) {
   return p;
 }
 
-void append_iso_date(std::string& out, double days, int decimals) {
+void append_iso_date(std::string& out, double days, int decimals, Calendar calendar) {
   char buf[IsoDateWriter::MAX];
-  IsoDateWriter w;
+  IsoDateWriter w(calendar);
   out.append(buf, w.write(buf, days, decimals));
 }
 
-std::string iso_date(double days, int decimals) {
+std::string iso_date(double days, int decimals, Calendar calendar) {
   std::string out;
-  append_iso_date(out, days, decimals);
+  append_iso_date(out, days, decimals, calendar);
   return out;
 }
 

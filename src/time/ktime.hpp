@@ -111,14 +111,22 @@ constexpr bool in_date_span(double days) { return days >= FIRST_DATE && days < E
 // The message for a date outside the span.
 std::string date_span_message(std::string_view text);
 
+// The calendar a calendar date is read and written in: kest's own, Gregorian
+// from 1582 October 15 and Julian before (the command's and the dialogue's),
+// or the proleptic Gregorian calendar of numpy, pandas, Python's datetime and
+// astropy, Gregorian at every date (the Python module's). They agree from
+// 1582 October 15 on.
+enum class Calendar { kest, proleptic_gregorian };
+
 // A date as days from J2000.0 (TT).
-//   text   in   one of the forms of the notes
-//   error  out  the message when the text is refused
+//   text      in   one of the forms of the notes
+//   error     out  the message when the text is refused
+//   calendar  in   the calendar of form 1
 // Returns nothing, with a message, when the text is refused.
 // 1. A calendar date in TT: "2026-12-09", "2026-12-09T06:30",
 //    "2026-12-09T06:30:15.5"; a blank may stand for the T
-//    ("2026-12-09 06:30"). Calendar dates are Gregorian from 1582 October 15
-//    and Julian before, with astronomical year numbers (year 0 is 1 BC).
+//    ("2026-12-09 06:30"). Calendar dates are in the calendar given, with
+//    astronomical year numbers (year 0 is 1 BC).
 // 2. A calendar date in UTC: a time of day followed by "Z"
 //    ("2021-02-18T20:55Z", "2021-02-18T20:55:00.5Z"), a date or date and time
 //    followed by " UTC" ("2021-02-18 20:55 UTC"), or local time with its
@@ -134,7 +142,7 @@ std::string date_span_message(std::string_view text);
 //    date outside the span of dates (in_date_span) is refused in each form,
 //    so that every date returned can be laid out, searched and converted
 //    without overflow.
-std::optional<double> parse_date(std::string_view text, std::string& error);
+std::optional<double> parse_date(std::string_view text, std::string& error, Calendar calendar = Calendar::kest);
 
 // The year of a frozen epoch ("2024.5"), a decimal number from 1000 to
 // 3000, the years the planets' mean elements are meant for. Anything else is
@@ -160,21 +168,24 @@ std::optional<double> parse_step(std::string_view text, std::string& error);
 double grid_rows(double first, double last, double step);
 
 // The instant of a day count as ISO 8601, "YYYY-MM-DDThh:mm:ss" rounded to
-// the second, or with that many decimals of the second.
-std::string iso_date(double days, int decimals = 0);
+// the second, or with that many decimals of the second, in kest's calendar
+// or the one given.
+std::string iso_date(double days, int decimals = 0, Calendar calendar = Calendar::kest);
 // The same appended to out.
-void append_iso_date(std::string& out, double days, int decimals = 0);
+void append_iso_date(std::string& out, double days, int decimals = 0, Calendar calendar = Calendar::kest);
 
 // Writes ISO dates as iso_date does, one after another; a run of instants
 // on one day works out that day's calendar date once.
 class IsoDateWriter {
  public:
+  explicit IsoDateWriter(Calendar calendar = Calendar::kest) : calendar_(calendar) {}
   // The longest date written ("-1234567-12-31T23:59:59" and 9 decimals).
   static constexpr std::size_t MAX = 48;
   // Writes the date at p, which has room for MAX characters; returns the end.
   char* write(char* p, double days, int decimals = 0);
 
  private:
+  Calendar calendar_;
   double day_ = 0.0;  // the day of the text held, as days + 0.5 floored
   char day_text_[24] = {};
   int day_len_ = 0;  // 0: no day held yet

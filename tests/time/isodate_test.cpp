@@ -5,7 +5,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+
+#include <erfa.h>
 
 #include "time/ktime.hpp"
 
@@ -184,6 +188,40 @@ TEST(SeasonDates, WriterReusedOverARun) {
       ASSERT_EQ(text, iso_date(days, r.decimals)) << "run from " << r.first << ", row " << i;
     }
   }
+}
+
+// The proleptic Gregorian calendar against ERFA's own (eraCal2jd,
+// eraJd2cal), over the whole span of dates: each text read names the
+// instant ERFA gives, and each instant written is ERFA's date. The two
+// calendars meet at 1582 October 15 and part by 10 days a day before it.
+TEST(SeasonDates, ProlepticGregorianCalendar) {
+  constexpr Calendar G = Calendar::proleptic_gregorian;
+  // (Years before -4712 are refused in either calendar.)
+  for (double d = -2451545.0 + 400.0; d < 2921939.0; d += 3931.37) {
+    int y = 0, m = 0, day = 0;
+    double fraction = 0.0;
+    ASSERT_EQ(eraJd2cal(2451545.0, d, &y, &m, &day, &fraction), 0);
+    char text[32];
+    std::snprintf(text, sizeof text, "%s%04d-%02d-%02d", y < 0 ? "-" : "", std::abs(y), m, day);
+    EXPECT_EQ(iso_date(d, 0, G).substr(0, std::string(text).size()), text) << d;
+    double jd0 = 0.0, jd = 0.0;
+    ASSERT_EQ(eraCal2jd(y, m, day, &jd0, &jd), 0);
+    std::string error;
+    const auto back = parse_date(text, error, G);
+    ASSERT_TRUE(back.has_value()) << text << ": " << error;
+    EXPECT_EQ(*back, jd0 + jd - 2451545.0) << text;
+    const auto round = parse_date(iso_date(d, 3, G), error, G);
+    ASSERT_TRUE(round.has_value()) << error;
+    EXPECT_NEAR(*round, d, 0.0006 / 86400.0);
+  }
+  std::string error;
+  EXPECT_EQ(parse_date("1582-10-15", error, G), parse_date("1582-10-15", error));
+  EXPECT_EQ(*parse_date("1582-10-14", error, G), *parse_date("1582-10-04", error));
+  EXPECT_FALSE(parse_date("1500-01-10T06:00Z", error, G));  // no UTC before 1960
+  EXPECT_EQ(*parse_date("1500-01-10", error, G), *parse_date("1500-01-01", error));
+  EXPECT_FALSE(parse_date("1500-02-29", error, G));  // not a leap year there
+  EXPECT_TRUE(parse_date("1500-02-29", error));      // a Julian one
+  EXPECT_EQ(iso_date(*parse_date("1500-01-01", error), 0, G), "1500-01-10T00:00:00");
 }
 
 // ---- UTC ----------------------------------------------------------------------
