@@ -391,6 +391,25 @@ struct SeasonBodyError {
 std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEntry& entry, std::optional<double> epoch_year,
                               SeasonBodyError& error);
 
+// The names of the season columns, one set for every face: the CSV header,
+// the JSON keys, the text table's heading and the Python module's keys. The
+// unit is the last part of each name.
+namespace column {
+inline constexpr std::string_view BODY = "body";
+inline constexpr std::string_view DATE_TT = "date_tt";    // ISO 8601, TT
+inline constexpr std::string_view DATE_UTC = "date_utc";  // ISO 8601, UTC
+inline constexpr std::string_view EVENT = "event";        // perihelion, aphelion, Ls=90, ...
+inline constexpr std::string_view DAYS = "days_j2000";    // days from J2000.0, TT
+inline constexpr std::string_view DISTANCE = "distance_au";
+inline constexpr std::string_view LS = "ls_deg";
+inline constexpr std::string_view SUBSOLAR_LATITUDE = "subsolar_latitude_planetocentric_deg";
+inline constexpr std::string_view SUBSOLAR_LONGITUDE = "subsolar_lon_deg";           // east
+inline constexpr std::string_view SUBSOLAR_LONGITUDE_WEST = "subsolar_lon_west_deg";  // west
+inline constexpr std::string_view TRUE_ANOMALY = "true_anomaly_deg";
+inline constexpr std::string_view FLUX = "flux_w_m2";
+inline constexpr std::string_view MARS_YEAR = "mars_year";
+}  // namespace column
+
 struct SeasonRow {
   double days = 0.0;          // days from J2000.0, TT
   double distance = 0.0;      // AU

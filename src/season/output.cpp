@@ -21,6 +21,23 @@ char* csv_date(char* p, double days, bool utc, IsoDateWriter& dates) {
   return std::copy(date.begin(), date.end(), p);
 }
 
+// Text right-aligned in width, a blank before it at least.
+void append_right(std::string& out, std::string_view text, std::size_t width) {
+  out.append(text.size() < width ? width - text.size() : 1, ' ');
+  out.append(text);
+}
+
+// ", \"name\": " (without the comma for the first key).
+std::string json_key(std::string_view name, bool comma = true) {
+  std::string out = comma ? ", \"" : "\"";
+  (out += name) += "\": ";
+  return out;
+}
+
+// The widths of the text table's season fields, days to Mars year: each
+// wide enough for its column's name and two blanks before it.
+constexpr std::size_t SEASON_WIDTHS[] = {14, 13, 9, 38, 25, 18, 12, 11};
+
 }  // namespace
 
 
@@ -72,25 +89,25 @@ void Writer::body(std::string_view name, bool mars) {
 }
 
 void Writer::header(std::string& out) const {
-  if (named_ && format_ == OutputFormat::text) append_padded(out, "body", BODY_COLUMN);
-  if (named_ && format_ == OutputFormat::csv) out += "body,";
+  const std::string_view date = utc_ ? column::DATE_UTC : column::DATE_TT;
+  const std::string_view slon = west_ ? column::SUBSOLAR_LONGITUDE_WEST : column::SUBSOLAR_LONGITUDE;
+  const std::string_view names[] = {column::DAYS,       column::DISTANCE,     column::LS,  column::SUBSOLAR_LATITUDE,
+                                    slon,               column::TRUE_ANOMALY, column::FLUX};
   switch (format_) {
     case OutputFormat::text:
-      append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
-      if (events_) append_padded(out, "event", 12);
-      out += west_ ? "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  subsolar lon deg (west)"
-                     : "  days J2000.0  distance AU   Ls deg  subsolar lat deg (planetocentric)  subsolar lon deg (east)";
-      out += "  true anomaly deg   flux W/m2";
-      if (mars_) out += "  Mars year";
+      if (named_) append_padded(out, column::BODY, BODY_COLUMN);
+      append_padded(out, date, 20);
+      if (events_) append_padded(out, column::EVENT, 12);
+      for (std::size_t k = 0; k < std::size(names); ++k) append_right(out, names[k], SEASON_WIDTHS[k]);
+      if (mars_) append_right(out, column::MARS_YEAR, SEASON_WIDTHS[7]);
       out += '\n';
       break;
     case OutputFormat::csv:
-      out += utc_ ? "date_utc," : "date_tt,";
-      if (events_) out += "event,";
-      out += west_ ? "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,subsolar_lon_west_deg,"
-                     : "days_j2000,distance_au,ls_deg,subsolar_latitude_planetocentric_deg,subsolar_lon_deg,";
-      out += "true_anomaly_deg,flux_w_m2";
-      if (mars_) out += ",mars_year";
+      if (named_) (out += column::BODY) += ',';
+      out += date;
+      if (events_) (out += ',') += column::EVENT;
+      for (const std::string_view c : names) (out += ',') += c;
+      if (mars_) (out += ',') += column::MARS_YEAR;
       out += "\r\n";
       break;
     case OutputFormat::json:
@@ -107,14 +124,14 @@ void Writer::row(std::string& out, const SeasonRow& given, std::string_view what
       out += body_;
       append_padded(out, utc_ ? iso_utc_date(r.days) : iso_date(r.days), 20);
       if (events_) append_padded(out, what, 12);
-      append_fixed(out, r.days, 14, 6);
-      append_fixed(out, r.distance, 13, 9);
-      append_fixed(out, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, 9, 4);
-      append_fixed(out, r.sdec, 35, 4);
-      append_fixed(out, r.slon >= 359.99995 ? r.slon - 360.0 : r.slon, 25, 4);
-      append_fixed(out, r.true_anomaly, 18, 4);
-      append_fixed(out, r.flux, 12, 3);
-      if (mars_ && body_mars_) append_fixed(out, r.mars_year, 11, 0);
+      append_fixed(out, r.days, SEASON_WIDTHS[0], 6);
+      append_fixed(out, r.distance, SEASON_WIDTHS[1], 9);
+      append_fixed(out, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, SEASON_WIDTHS[2], 4);
+      append_fixed(out, r.sdec, SEASON_WIDTHS[3], 4);
+      append_fixed(out, r.slon >= 359.99995 ? r.slon - 360.0 : r.slon, SEASON_WIDTHS[4], 4);
+      append_fixed(out, r.true_anomaly, SEASON_WIDTHS[5], 4);
+      append_fixed(out, r.flux, SEASON_WIDTHS[6], 3);
+      if (mars_ && body_mars_) append_fixed(out, r.mars_year, SEASON_WIDTHS[7], 0);
       out += '\n';
       break;
     case OutputFormat::csv: {
@@ -146,13 +163,15 @@ void Writer::row(std::string& out, const SeasonRow& given, std::string_view what
     case OutputFormat::json:
       out += first_ ? "\n  {" : ",\n  {";
       out += body_;
-      out += utc_ ? "\"date_utc\": \"" + iso_utc_date(r.days, 3) + "\"" : "\"date_tt\": \"" + iso_date(r.days, 3) + "\"";
-      if (events_) out += ", \"event\": \"" + std::string(what) + "\"";
-      out += ", \"days_j2000\": " + json_number(r.days) + ", \"distance_au\": " + json_number(r.distance) +
-             ", \"ls_deg\": " + json_number(r.ls) + ", \"subsolar_latitude_planetocentric_deg\": " + json_number(r.sdec) +
-             (west_ ? ", \"subsolar_lon_west_deg\": " : ", \"subsolar_lon_deg\": ") + json_number(r.slon) +
-             ", \"true_anomaly_deg\": " + json_number(r.true_anomaly) + ", \"flux_w_m2\": " + json_number(r.flux);
-      if (mars_) out += ", \"mars_year\": " + (body_mars_ ? std::to_string(r.mars_year) : std::string("null"));
+      out += json_key(utc_ ? column::DATE_UTC : column::DATE_TT, false) + '"' +
+             (utc_ ? iso_utc_date(r.days, 3) : iso_date(r.days, 3)) + '"';
+      if (events_) out += json_key(column::EVENT) + json_text(what);
+      out += json_key(column::DAYS) + json_number(r.days) + json_key(column::DISTANCE) + json_number(r.distance) +
+             json_key(column::LS) + json_number(r.ls) + json_key(column::SUBSOLAR_LATITUDE) + json_number(r.sdec) +
+             json_key(west_ ? column::SUBSOLAR_LONGITUDE_WEST : column::SUBSOLAR_LONGITUDE) + json_number(r.slon) +
+             json_key(column::TRUE_ANOMALY) + json_number(r.true_anomaly) + json_key(column::FLUX) +
+             json_number(r.flux);
+      if (mars_) out += json_key(column::MARS_YEAR) + (body_mars_ ? std::to_string(r.mars_year) : std::string("null"));
       out += '}';
       break;
   }
@@ -169,17 +188,14 @@ SunWriter::SunWriter(OutputFormat format, bool mars, bool sols, bool utc)
 namespace {
 
 // The columns of the Sun at a place after the date, in CSV and JSON.
-constexpr const char* SUN_COLUMNS[] = {"days_j2000",          "ltst",            "lmst",
-                                       "solar_zenith_deg",    "solar_elevation_deg", "solar_azimuth_deg",
-                                       "insolation_w_m2",     "sunrise_ltst",    "sunset_ltst",
-                                       "day_length_h",        "msd",             "mtc",
-                                       "sol"};
-
-// Text right-aligned in width, a blank before it at least.
-void append_right(std::string& out, std::string_view text, std::size_t width) {
-  out.append(text.size() < width ? width - text.size() : 1, ' ');
-  out.append(text);
-}
+constexpr std::string_view SUN_COLUMNS[] = {column::DAYS,         column::LTST,          column::LMST,
+                                            column::SOLAR_ZENITH, column::SOLAR_ELEVATION, column::SOLAR_AZIMUTH,
+                                            column::INSOLATION,   column::SUNRISE,       column::SUNSET,
+                                            column::DAY_LENGTH,   column::MSD,           column::MTC,
+                                            column::SOL};
+// The widths of their text fields, each wide enough for its name and two
+// blanks before it.
+constexpr std::size_t SUN_WIDTHS[] = {14, 10, 10, 18, 21, 19, 17, 14, 13, 14, 15, 10, 7};
 
 // Sunrise or sunset: the local time, or what the day is instead.
 std::string rise_or_set(double hours, DayKind k) {
@@ -192,15 +208,12 @@ void SunWriter::header(std::string& out) const {
   const std::size_t columns = mars_ ? (sols_ ? 13 : 12) : 10;
   switch (format_) {
     case OutputFormat::text:
-      append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
-      out += "  days J2000.0      ltst      lmst  zenith deg  elevation deg  azimuth deg  insolation W/m2"
-             "      sunrise       sunset  day length h";
-      if (mars_) out += "            MSD       MTC";
-      if (sols_) out += "    sol";
+      append_padded(out, utc_ ? column::DATE_UTC : column::DATE_TT, 20);
+      for (std::size_t k = 0; k < columns; ++k) append_right(out, SUN_COLUMNS[k], SUN_WIDTHS[k]);
       out += '\n';
       break;
     case OutputFormat::csv:
-      out += utc_ ? "date_utc" : "date_tt";
+      out += utc_ ? column::DATE_UTC : column::DATE_TT;
       for (std::size_t k = 0; k < columns; ++k) (out += ',') += SUN_COLUMNS[k];
       out += "\r\n";
       break;
@@ -250,36 +263,39 @@ void SunWriter::row(std::string& out, double days, const SunAtPlace& s, const Ma
   switch (format_) {
     case OutputFormat::text:
       append_padded(out, date, 20);
-      append_fixed(out, days, 14, 6);
-      append_right(out, clock_text(s.ltst), 10);
-      append_right(out, clock_text(s.lmst), 10);
-      append_fixed(out, s.zenith, 12, 4);
-      append_fixed(out, s.elevation, 15, 4);
-      append_fixed(out, s.azimuth, 13, 4);
-      append_fixed(out, s.insolation, 17, 3);
-      append_right(out, rise, 13);
-      append_right(out, set, 13);
-      append_fixed(out, s.day_length, 14, 4);
+      append_fixed(out, days, SUN_WIDTHS[0], 6);
+      append_right(out, clock_text(s.ltst), SUN_WIDTHS[1]);
+      append_right(out, clock_text(s.lmst), SUN_WIDTHS[2]);
+      append_fixed(out, s.zenith, SUN_WIDTHS[3], 4);
+      append_fixed(out, s.elevation, SUN_WIDTHS[4], 4);
+      append_fixed(out, s.azimuth, SUN_WIDTHS[5], 4);
+      append_fixed(out, s.insolation, SUN_WIDTHS[6], 3);
+      append_right(out, rise, SUN_WIDTHS[7]);
+      append_right(out, set, SUN_WIDTHS[8]);
+      append_fixed(out, s.day_length, SUN_WIDTHS[9], 4);
       if (mars_) {
-        append_fixed(out, m->msd, 15, 5);
-        append_right(out, clock_text(m->mtc), 10);
+        append_fixed(out, m->msd, SUN_WIDTHS[10], 5);
+        append_right(out, clock_text(m->mtc), SUN_WIDTHS[11]);
       }
-      if (sols_) append_fixed(out, sol, 7, 0);
+      if (sols_) append_fixed(out, sol, SUN_WIDTHS[12], 0);
       out += '\n';
       break;
     case OutputFormat::csv:
       break;
     case OutputFormat::json:
       out += first_ ? "\n  " : ",\n  ";
-      out += std::string("{\"") + (utc_ ? "date_utc" : "date_tt") + "\": \"" + date + "\", \"days_j2000\": " +
-             json_number(days) + ", \"ltst\": " + json_text(clock_text(s.ltst)) + ", \"lmst\": " +
-             json_text(clock_text(s.lmst)) + ", \"solar_zenith_deg\": " + json_number(s.zenith) +
-             ", \"solar_elevation_deg\": " + json_number(s.elevation) + ", \"solar_azimuth_deg\": " +
-             json_number(s.azimuth) + ", \"insolation_w_m2\": " + json_number(s.insolation) +
-             ", \"sunrise_ltst\": " + json_text(rise) + ", \"sunset_ltst\": " + json_text(set) +
-             ", \"day_length_h\": " + json_number(s.day_length);
-      if (mars_) out += ", \"msd\": " + json_number(m->msd) + ", \"mtc\": " + json_text(clock_text(m->mtc));
-      if (sols_) out += ", \"sol\": " + json_number(sol);
+      out += '{' + json_key(utc_ ? column::DATE_UTC : column::DATE_TT, false) + json_text(date);
+      {
+        const double values[] = {days, s.zenith, s.elevation, s.azimuth, s.insolation, s.day_length};
+        const std::string texts[] = {clock_text(s.ltst), clock_text(s.lmst), rise, set};
+        // Columns 0 and 3 to 6 and 9 are numbers, 1, 2, 7 and 8 texts.
+        for (std::size_t k = 0, v = 0, t = 0; k < 10; ++k) {
+          const bool text = k == 1 || k == 2 || k == 7 || k == 8;
+          out += json_key(SUN_COLUMNS[k]) + (text ? json_text(texts[t++]) : json_number(values[v++]));
+        }
+      }
+      if (mars_) out += json_key(column::MSD) + json_number(m->msd) + json_key(column::MTC) + json_text(clock_text(m->mtc));
+      if (sols_) out += json_key(column::SOL) + json_number(sol);
       out += '}';
       break;
   }
@@ -294,8 +310,12 @@ namespace {
 
 // The columns of the insolation grid after the date, in CSV and JSON: the
 // first two are the date's, the others the latitude's.
-constexpr const char* INSOLATION_COLUMNS[] = {"days_j2000",   "ls_deg",       "latitude_deg", "insolation_w_m2",
-                                              "day_fraction", "day_length_h", "day"};
+constexpr std::string_view INSOLATION_COLUMNS[] = {column::DAYS,         column::LS,         column::LATITUDE,
+                                                   column::INSOLATION,   column::DAY_FRACTION, column::DAY_LENGTH,
+                                                   column::DAY};
+// The widths of their text fields but the last, each wide enough for its
+// name and two blanks before it; the day's text follows two blanks.
+constexpr std::size_t INSOLATION_WIDTHS[] = {14, 9, 14, 17, 14, 14};
 
 }  // namespace
 
@@ -304,12 +324,15 @@ InsolationWriter::InsolationWriter(OutputFormat format, bool utc) : format_(form
 void InsolationWriter::header(std::string& out) const {
   switch (format_) {
     case OutputFormat::text:
-      append_padded(out, utc_ ? "date (UTC)" : "date (TT)", 20);
-      out += "  days J2000.0   Ls deg  lat deg  insolation W/m2  day fraction  day length h  day\n";
+      append_padded(out, utc_ ? column::DATE_UTC : column::DATE_TT, 20);
+      for (std::size_t k = 0; k < std::size(INSOLATION_WIDTHS); ++k)
+        append_right(out, INSOLATION_COLUMNS[k], INSOLATION_WIDTHS[k]);
+      (out += "  ") += column::DAY;
+      out += '\n';
       break;
     case OutputFormat::csv:
-      out += utc_ ? "date_utc" : "date_tt";
-      for (const char* c : INSOLATION_COLUMNS) (out += ',') += c;
+      out += utc_ ? column::DATE_UTC : column::DATE_TT;
+      for (const std::string_view c : INSOLATION_COLUMNS) (out += ',') += c;
       out += "\r\n";
       break;
     case OutputFormat::json:
@@ -326,8 +349,8 @@ void InsolationWriter::row(std::string& out, const SeasonRow& r, double lat, con
     switch (format_) {
       case OutputFormat::text:
         append_padded(lead_, utc_ ? iso_utc_date(r.days) : iso_date(r.days), 20);
-        append_fixed(lead_, r.days, 14, 6);
-        append_fixed(lead_, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, 9, 4);
+        append_fixed(lead_, r.days, INSOLATION_WIDTHS[0], 6);
+        append_fixed(lead_, r.ls >= 359.99995 ? r.ls - 360.0 : r.ls, INSOLATION_WIDTHS[1], 4);
         break;
       case OutputFormat::csv: {
         char buf[IsoDateWriter::MAX + 2 * SHORTEST_MAX];
@@ -340,9 +363,9 @@ void InsolationWriter::row(std::string& out, const SeasonRow& r, double lat, con
         break;
       }
       case OutputFormat::json:
-        lead_ = std::string("{\"") + (utc_ ? "date_utc" : "date_tt") + "\": \"" +
-                (utc_ ? iso_utc_date(r.days, 3) : iso_date(r.days, 3)) + "\", \"" + INSOLATION_COLUMNS[0] +
-                "\": " + json_number(r.days) + ", \"" + INSOLATION_COLUMNS[1] + "\": " + json_number(r.ls);
+        lead_ = '{' + json_key(utc_ ? column::DATE_UTC : column::DATE_TT, false) +
+                json_text(utc_ ? iso_utc_date(r.days, 3) : iso_date(r.days, 3)) + json_key(INSOLATION_COLUMNS[0]) +
+                json_number(r.days) + json_key(INSOLATION_COLUMNS[1]) + json_number(r.ls);
         break;
     }
     held_ = true;
@@ -352,10 +375,10 @@ void InsolationWriter::row(std::string& out, const SeasonRow& r, double lat, con
   switch (format_) {
     case OutputFormat::text:
       out += lead_;
-      append_fixed(out, lat, 9, 4);
-      append_fixed(out, d.mean_insolation, 17, 3);
-      append_fixed(out, d.fraction, 14, 6);
-      append_fixed(out, day_length, 14, 4);
+      append_fixed(out, lat, INSOLATION_WIDTHS[2], 4);
+      append_fixed(out, d.mean_insolation, INSOLATION_WIDTHS[3], 3);
+      append_fixed(out, d.fraction, INSOLATION_WIDTHS[4], 6);
+      append_fixed(out, day_length, INSOLATION_WIDTHS[5], 4);
       if (!day.empty()) (out += "  ") += day;
       out += '\n';
       break;
@@ -378,12 +401,8 @@ void InsolationWriter::row(std::string& out, const SeasonRow& r, double lat, con
       out += first_ ? "\n  " : ",\n  ";
       out += lead_;
       const double values[] = {lat, d.mean_insolation, d.fraction, day_length};
-      for (std::size_t k = 0; k < 5; ++k) {
-        out += ", \"";
-        out += INSOLATION_COLUMNS[k + 2];
-        out += "\": ";
-        out += k < 4 ? json_number(values[k]) : json_text(day);
-      }
+      for (std::size_t k = 0; k < 5; ++k)
+        out += json_key(INSOLATION_COLUMNS[k + 2]) + (k < 4 ? json_number(values[k]) : json_text(day));
       out += '}';
       break;
     }

@@ -49,6 +49,28 @@ double day_length_hours(const LatitudeDay& d, double solar_day);
 
 // ---- The Sun at a place -------------------------------------------------------------
 
+// The names of the columns of the Sun at a place and of the insolation
+// grid, one set for every face (CSV, JSON, the text heading, Python), as
+// the season columns are (column in kelements.hpp).
+namespace column {
+inline constexpr std::string_view LTST = "ltst";  // local true solar time (hh:mm:ss; hours in Python)
+inline constexpr std::string_view LMST = "lmst";  // local mean solar time
+inline constexpr std::string_view SOLAR_ZENITH = "solar_zenith_deg";
+inline constexpr std::string_view SOLAR_ELEVATION = "solar_elevation_deg";
+inline constexpr std::string_view SOLAR_AZIMUTH = "solar_azimuth_deg";
+inline constexpr std::string_view INSOLATION = "insolation_w_m2";
+inline constexpr std::string_view SUNRISE = "sunrise_ltst";  // or "polar day", "polar night"
+inline constexpr std::string_view SUNSET = "sunset_ltst";
+inline constexpr std::string_view DAY_LENGTH = "day_length_h";
+inline constexpr std::string_view MSD = "msd";  // Mars Sol Date
+inline constexpr std::string_view MTC = "mtc";  // Coordinated Mars Time
+inline constexpr std::string_view SOL = "sol";  // of a mission, from its landing
+inline constexpr std::string_view LATITUDE = "latitude_deg";
+inline constexpr std::string_view DAY_FRACTION = "day_fraction";
+inline constexpr std::string_view DAY = "day";  // "polar day", "polar night" or ""
+inline constexpr std::string_view EQUATION_OF_TIME = "eot_h";
+}  // namespace column
+
 struct SunAtPlace {
   double ltst = 0.0;       // local true solar time, hours [0, 24)
   double lmst = 0.0;       // local mean solar time, hours [0, 24)

@@ -296,7 +296,7 @@ TEST(SeasonCommand, UtcInAndOut) {
   EXPECT_EQ(fields(rows[3], ',').at(0), "2017-01-01T00:00:00.000");
   const auto text = season(dir, {"--utc", "at", "Mars", "now"});
   EXPECT_EQ(text.status, 0);
-  EXPECT_EQ(text.out.rfind("date (UTC)  ", 0), 0u);
+  EXPECT_EQ(text.out.rfind("date_utc  ", 0), 0u);
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"at", "Mars", "1959-12-31T23:59Z"}, {"--utc", "at", "Mars", "1959-12-31T23:59"},
         {"at", "Mars", "2026-01-01T00:00 PST"}, {"at", "Mars", "now+"}, {"--utc", "events", "Mars", "--from", "1950-01-01", "--to", "1970-01-01"}}) {
@@ -399,6 +399,77 @@ TEST(SeasonCommand, TextColumnsNeverRunTogether) {
   const auto in = season(dir, {"table", "Mars", "--dates", "-"}, 0, "J2000+1\n2026-12-09\n");
   EXPECT_EQ(in.status, 0) << in.err;
   EXPECT_EQ(lines_of(in.out).size(), 3u);
+}
+
+// Every output names its columns alike: the words of the text table's
+// heading, the CSV header and the keys of a JSON row are the same names in
+// the same order; and each name of the text heading stands over its column,
+// left-aligned for the body, date and event, right-aligned for the rest.
+TEST(SeasonCommand, OneSetOfColumnNames) {
+  ScratchDir dir;
+  dir.copy_tables();
+  // Words of a line with the column each starts and ends at.
+  struct Word {
+    std::string text;
+    std::size_t begin, end;
+  };
+  const auto words = [](const std::string& line) {
+    std::vector<Word> out;
+    for (std::size_t i = 0; i < line.size();) {
+      if (line[i] == ' ') {
+        ++i;
+        continue;
+      }
+      const std::size_t j = std::min(line.find(' ', i), line.size());
+      out.push_back({line.substr(i, j - i), i, j});
+      i = j;
+    }
+    return out;
+  };
+  const std::vector<std::vector<std::string>> runs = {
+      {"at", "Mars", "2026-01-01"},
+      {"at", "Mars", "Titan", "2026-01-01"},
+      {"--utc", "events", "Mars", "--from", "2026-01-01", "--to", "2026-06-01", "--ls", "270"},
+      {"table", "Jupiter", "--west", "--from", "2026-01-01", "--to", "2026-01-02", "--step", "1d"},
+      {"sun", "Mars", "--lat", "18.44", "--lon", "77.45", "--at", "2026-01-01", "--landing", "2021-02-18"},
+      {"sun", "Earth", "--lat", "60", "--lon", "0", "--at", "2026-06-21"},
+      {"insolation", "Mars", "--from", "2026-01-01", "--to", "2026-01-01", "--step", "1d", "--lat-step", "45"},
+  };
+  for (const auto& args : runs) {
+    SCOPED_TRACE(args[0] + " " + args[1] + " " + args[2]);
+    const Result text = season(dir, args);
+    std::vector<std::string> csv_args = {"--csv"}, json_args = {"--json"};
+    csv_args.insert(csv_args.end(), args.begin(), args.end());
+    json_args.insert(json_args.end(), args.begin(), args.end());
+    const Result csv = season(dir, csv_args), json = season(dir, json_args);
+    ASSERT_EQ(text.status + csv.status + json.status, 0) << text.err << "|" << csv.err << "|" << json.err;
+    const auto heading = words(lines_of(text.out).at(0));
+    std::vector<std::string> names;
+    for (const Word& w : heading) names.push_back(w.text);
+    std::string header = lines_of(csv.out).at(0);
+    if (!header.empty() && header.back() == '\r') header.pop_back();
+    EXPECT_EQ(fields(header, ','), names);
+    // The keys of the first JSON row, in order.
+    const std::string row = lines_of(json.out).at(1);
+    std::vector<std::string> keys;
+    for (std::size_t at = row.find("\": "); at != std::string::npos; at = row.find("\": ", at + 1))
+      keys.push_back(row.substr(row.rfind('"', at - 1) + 1, at - row.rfind('"', at - 1) - 1));
+    EXPECT_EQ(keys, names);
+    // Alignment, over the first row (the days in it rise and set).
+    auto first = words(lines_of(text.out).at(1));
+    // The day's text, "polar day" or "polar night", is two words.
+    if (heading.back().text == "day" && first.size() == heading.size() + 1) first.pop_back();
+    ASSERT_EQ(first.size(), heading.size()) << lines_of(text.out).at(1);
+    for (std::size_t k = 0; k < heading.size(); ++k) {
+      const std::string& h = heading[k].text;
+      const bool left = h == "body" || h.rfind("date_", 0) == 0 || h == "event" || h == "day";
+      if (left) {
+        EXPECT_EQ(heading[k].begin, first[k].begin) << heading[k].text;
+      } else {
+        EXPECT_EQ(heading[k].end, first[k].end) << heading[k].text;
+      }
+    }
+  }
 }
 
 // JSON has no NaN or infinity, and texts from tables are escaped; --list
@@ -864,7 +935,7 @@ TEST(SeasonCommand, BodiesOfOnesOwnAndSeveralBodies) {
        {"body,date_tt,", "\"Mars\",2026-01-01T00:00:00.000,", "\"Jupiter\",2026-01-01T00:00:00.000,"}},
       {{"--json", "at", "Mars", "Titan", "2026-01-01"},
        {"[", "  {\"body\": \"Mars\", \"date_tt\": ", "  {\"body\": \"Titan\", \"date_tt\": ", "]"}},
-      {{"at", "Mars", "Titan", "2026-01-01"}, {"body                        date (TT)", "Mars    ", "Titan   "}},
+      {{"at", "Mars", "Titan", "2026-01-01"}, {"body                        date_tt", "Mars    ", "Titan   "}},
       {{"--csv", "table", "Venus", "Mars", "--from", "2026-01-01", "--to", "2026-01-02", "--step", "1d"},
        {"body,", "\"Venus\",2026-01-01", "\"Venus\",2026-01-02", "\"Mars\",2026-01-01", "\"Mars\",2026-01-02"}},
       {{"--csv", "events", "Mars", "Earth", "--from", "2026-01-01", "--to", "2026-04-01", "--ls", "0"},
