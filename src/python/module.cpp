@@ -1,6 +1,8 @@
-// The Python module kest: the bodies of the element tables, their seasons
-// at numpy arrays of dates, their events, and the state files, on kest's
-// core functions. The loops run in C++ with the GIL released.
+// The extension kest._kest under the Python package kest: the bodies of the
+// element tables, their seasons at numpy arrays of dates, their events, and
+// the state files, on kest's core functions. The loops run in C++ with the
+// GIL released. The package's own Python turns the date types of pandas and
+// astropy into what this takes, and gives the results as DataFrames.
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,6 +17,7 @@
 #include <chrono>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -48,20 +51,46 @@ PyObject* model_warning() { return model_warning_class ? model_warning_class : P
 // Days from J2000.0 at 1970-01-01T00:00 (the zero of numpy's datetime64).
 constexpr double UNIX_EPOCH_DAYS = -10957.5;
 
-// The tables: a directory given, else the working directory when they are
-// there, else the installed ones.
+// Calendar dates in Python, texts among them, are proleptic Gregorian, as
+// numpy, pandas, datetime and astropy count them: a text and a datetime64
+// of the same date are the same instant at every date.
+constexpr Calendar PY_CALENDAR = Calendar::proleptic_gregorian;
+
+// The key of the date column: TT, or UTC.
+std::string date_key(bool utc) { return std::string(utc ? column::DATE_UTC : column::DATE_TT); }
+// The ISO text of an instant in Python's calendar, TT or UTC ("" where UTC
+// does not exist).
+std::string py_iso_date(double days, bool utc) { return utc ? iso_utc_date(days, 3) : iso_date(days, 3, PY_CALENDAR); }
+
+// The tables installed with the package, as its Python finds them beside
+// itself (_set_installed_tables); the configured ones until then.
+std::string& installed_tables() {
+  static std::string dir = KEST_DATADIR;
+  return dir;
+}
+
+// The tables: a directory given, else KEST_TABLES, else the working
+// directory when they are there, else the installed ones.
 TableSet tables_of(const py::object& tables) {
   const auto has_tables = [](const fs::path& d) {
     std::error_code ec;
     return fs::is_regular_file(d / "planelem.tab", ec);
   };
   fs::path dir;
+  const char* from_env = std::getenv("KEST_TABLES");
   if (!tables.is_none()) {
     dir = fs::path(py::str(py::module_::import("os").attr("fspath")(tables)).cast<std::string>());
+  } else if (from_env != nullptr && *from_env != '\0') {
+    if (!has_tables(from_env)) {
+      PyErr_SetString(PyExc_FileNotFoundError, ("KEST_TABLES names " + quoted_text(from_env) +
+                                                ", which holds no element tables (planelem.tab is missing)").c_str());
+      throw py::error_already_set();
+    }
+    dir = from_env;
   } else if (has_tables(".")) {
     dir = ".";
   } else {
-    dir = KEST_DATADIR;
+    dir = installed_tables();
   }
   if (!has_tables(dir)) {
     PyErr_SetString(PyExc_FileNotFoundError, ("no element tables in " + quoted_text(dir.string()) + " (planelem.tab is missing)").c_str());
@@ -76,7 +105,7 @@ std::vector<BodyEntry> bodies_of(const TableSet& t) {
   std::vector<std::string> unread;
   std::vector<BodyEntry> bodies = list_bodies(t, &unread);
   for (const std::string& u : unread)
-    if (PyErr_WarnEx(PyExc_RuntimeWarning, u.c_str(), 1) != 0) throw py::error_already_set();
+    if (PyErr_WarnEx(PyExc_RuntimeWarning, u.c_str(), 2) != 0) throw py::error_already_set();
   return bodies;
 }
 
@@ -185,7 +214,7 @@ double python_number(const py::handle& h, const char* what) {
 double date_of(const py::handle& h, bool utc = false) {
   if (py::isinstance<py::str>(h)) {
     std::string error;
-    const auto d = parse_date(h.cast<std::string>(), error);
+    const auto d = parse_date(h.cast<std::string>(), error, PY_CALENDAR);
     if (!d) throw py::value_error(error);
     return *d;
   }
@@ -233,19 +262,40 @@ std::vector<double> dates_of(const py::object& dates, bool utc = false) {
                        " cannot be read: give days from J2000.0, numpy datetime64 values or ISO texts");
 }
 
-py::dict row_dict(const SeasonRow& r, bool mars, const std::string& what) {
+// The key of a column as Python holds it.
+py::str key(std::string_view name) { return {name.data(), name.size()}; }
+
+// An event or a date of an Ls: the columns of a CSV row of events.
+py::dict row_dict(const SeasonRow& r, bool mars, const std::string& what, bool utc) {
   py::dict d;
-  if (!what.empty()) d["event"] = what;
-  d["date"] = iso_date(r.days, 3);
-  d["days"] = r.days;
-  d["ls"] = r.ls;
-  d["subsolar_latitude"] = r.sdec;
-  d["subsolar_lon_deg"] = r.slon;
-  d["distance"] = r.distance;
-  d["true_anomaly"] = r.true_anomaly;
-  d["flux"] = r.flux;
-  if (mars) d["mars_year"] = r.mars_year;
+  d[key(date_key(utc))] = py_iso_date(r.days, utc);
+  if (!what.empty()) d[key(column::EVENT)] = what;
+  d[key(column::DAYS)] = r.days;
+  d[key(column::DISTANCE)] = r.distance;
+  d[key(column::LS)] = r.ls;
+  d[key(column::SUBSOLAR_LATITUDE)] = r.sdec;
+  d[key(column::SUBSOLAR_LONGITUDE)] = r.slon;
+  d[key(column::TRUE_ANOMALY)] = r.true_anomaly;
+  d[key(column::FLUX)] = r.flux;
+  if (mars) d[key(column::MARS_YEAR)] = r.mars_year;
   return d;
+}
+
+// Microseconds from 1970-01-01T00:00 of instants, as numpy's datetime64[us]
+// counts them (proleptic Gregorian), of TT or of UTC; NaT (the least int64)
+// for NaN and where UTC does not exist.
+py::array_t<std::int64_t> datetime64_us(const py::array_t<double, py::array::c_style | py::array::forcecast>& days, bool utc) {
+  const auto n = days.size();
+  py::array_t<std::int64_t> out(n);
+  const double* d = days.data();
+  std::int64_t* p = out.mutable_data();
+  for (py::ssize_t i = 0; i < n; ++i) {
+    double t = d[i];
+    if (utc) t = has_utc(t) ? t - tt_minus_utc_seconds(t) / 86400.0 : std::nan("");
+    p[i] = std::isfinite(t) && in_date_span(t) ? std::llround((t - UNIX_EPOCH_DAYS) * 8.64e10)
+                                               : std::numeric_limits<std::int64_t>::min();
+  }
+  return out;
 }
 
 // Whether Python has a signal to handle (Ctrl-C: KeyboardInterrupt), asked
@@ -321,7 +371,7 @@ class PyBody {
     const BodyMatch m = find_body(bodies, name);
     if (!m.body) throw py::value_error(body_not_found(name, m));
     if (const std::string note = body_choice_note(name, m); !note.empty())
-      if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 1) != 0) throw py::error_already_set();
+      if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 2) != 0) throw py::error_already_set();
     const std::optional<double> epoch = epoch_of(epoch_year);
     SeasonBodyError error;
     auto b = make_season_body(t, *m.body, epoch, error);
@@ -387,7 +437,7 @@ class PyBody {
     body_ = std::move(b);
     if (body_.pole_on_normal) {
       const std::string note = quoted_text(body_.entry.name) + ": " + std::string(POLE_ON_NORMAL_NOTE);
-      if (PyErr_WarnEx(PyExc_RuntimeWarning, note.c_str(), 1) != 0) throw py::error_already_set();
+      if (PyErr_WarnEx(PyExc_RuntimeWarning, note.c_str(), 2) != 0) throw py::error_already_set();
     }
     at_ = body_.frozen ? *body_.frozen : season_setup(body_, 0.0);
   }
@@ -414,17 +464,17 @@ class PyBody {
   double semi_major_axis() const { return at_.elements.SJA; }
   double eccentricity() const { return at_.elements.ECC; }
   double perihelion() const { return at_.elements.TJP; }
-  std::string perihelion_date() const { return iso_date(at_.elements.TJP, 3); }
+  std::string perihelion_date() const { return iso_date(at_.elements.TJP, 3, PY_CALENDAR); }
 
   // The season arrays under the names the module gives them.
   static void season_columns(py::dict& out, const py::array& ls, const py::array& sdec, const py::array& slon,
                              const py::array& dist, const py::array& nu, const py::array& flux) {
-    out["ls"] = ls;
-    out["subsolar_latitude"] = sdec;
-    out["subsolar_lon_deg"] = slon;
-    out["distance"] = dist;
-    out["true_anomaly"] = nu;
-    out["flux"] = flux;
+    out[key(column::DISTANCE)] = dist;
+    out[key(column::LS)] = ls;
+    out[key(column::SUBSOLAR_LATITUDE)] = sdec;
+    out[key(column::SUBSOLAR_LONGITUDE)] = slon;
+    out[key(column::TRUE_ANOMALY)] = nu;
+    out[key(column::FLUX)] = flux;
   }
 
   // The season columns of rows, each n long; a body's rows at dates go
@@ -484,9 +534,9 @@ class PyBody {
       split_over_threads(n, n >= 20000 ? cores() : 1, [&](py::ssize_t lo, py::ssize_t hi) { fill(days, c, 0, lo, hi); });
     }
     py::dict out;
-    out["days"] = d;
+    out[key(column::DAYS)] = d;
     season_columns(out, ls, sdec, slon, dist, nu, flux);
-    if (body_.mars) out["mars_year"] = my;
+    if (body_.mars) out[key(column::MARS_YEAR)] = my;
     return out;
   }
 
@@ -521,7 +571,7 @@ class PyBody {
     }
     if (signalled) throw py::error_already_set();
     py::list out;
-    for (const SeasonEvent& e : found) out.append(row_dict(e.row, body_.mars, e.what));
+    for (const SeasonEvent& e : found) out.append(row_dict(e.row, body_.mars, e.what, utc));
     return out;
   }
 
@@ -538,7 +588,7 @@ class PyBody {
       found = find_season_events(body_, from, from + 1.5 * period, {L});
     }
     for (const SeasonEvent& e : found)
-      if (e.what.rfind("Ls=", 0) == 0) return row_dict(e.row, body_.mars, e.what);
+      if (e.what.rfind("Ls=", 0) == 0) return row_dict(e.row, body_.mars, e.what, utc);
     throw py::value_error("Ls " + number(ls) + " is not reached within an orbit after that date");
   }
 
@@ -560,8 +610,10 @@ class PyBody {
     const std::vector<double> days = dates_of(dates, utc);
     span_of(days);
     const auto n = static_cast<py::ssize_t>(days.size());
-    const char* names[] = {"ltst", "lmst", "solar_zenith_deg", "solar_elevation_deg", "solar_azimuth_deg",
-                           "insolation_w_m2", "sunrise_ltst", "sunset_ltst", "day_length_h", "msd", "mtc", "sol"};
+    const std::string_view names[] = {column::LTST,          column::LMST,       column::SOLAR_ZENITH,
+                                      column::SOLAR_ELEVATION, column::SOLAR_AZIMUTH, column::INSOLATION,
+                                      column::SUNRISE,       column::SUNSET,     column::DAY_LENGTH,
+                                      column::MSD,           column::MTC,        column::SOL};
     constexpr std::size_t COLUMNS = 12;
     std::vector<py::array_t<double>> cols;
     std::vector<double*> p;
@@ -596,12 +648,12 @@ class PyBody {
       split_over_threads(n, n >= 20000 ? cores() : 1, span);
     }
     py::dict out;
-    out["days"] = py::array_t<double>(n, days.data());
+    out[key(column::DAYS)] = py::array_t<double>(n, days.data());
     const std::size_t used = body_.mars ? (landing ? 12 : 11) : 9;
-    for (std::size_t k = 0; k < used; ++k) out[names[k]] = cols[k];
+    for (std::size_t k = 0; k < used; ++k) out[key(names[k])] = cols[k];
     py::list day;
     for (const std::uint8_t k : kinds) day.append(std::string(day_kind_text(static_cast<DayKind>(k))));
-    out["day"] = py::module_::import("numpy").attr("array")(day, "U11");
+    out[key(column::DAY)] = py::module_::import("numpy").attr("array")(day, "U11");
     return out;
   }
 
@@ -642,12 +694,12 @@ class PyBody {
       split_over_threads(n, n * m >= 200000 ? cores() : 1, span);
     }
     py::dict out;
-    out["days"] = py::array_t<double>(n, days.data());
-    out["ls_deg"] = ls;
-    out["latitude_deg"] = py::array_t<double>(m, lats.data());
-    out["insolation_w_m2"] = q;
-    out["day_fraction"] = f;
-    out["day_length_h"] = h;
+    out[key(column::DAYS)] = py::array_t<double>(n, days.data());
+    out[key(column::LS)] = ls;
+    out[key(column::LATITUDE)] = py::array_t<double>(m, lats.data());
+    out[key(column::INSOLATION)] = q;
+    out[key(column::DAY_FRACTION)] = f;
+    out[key(column::DAY_LENGTH)] = h;
     return out;
   }
 
@@ -666,12 +718,12 @@ class PyBody {
       a[i] = t.msd, b[i] = t.mtc, c[i] = t.lmst, d[i] = t.ltst, e[i] = t.eot / 15.0;
     }
     py::dict out;
-    out["days"] = py::array_t<double>(n, days.data());
-    out["msd"] = msd;
-    out["mtc"] = mtc;
-    out["lmst"] = lmst;
-    out["ltst"] = ltst;
-    out["eot_h"] = eot;
+    out[key(column::DAYS)] = py::array_t<double>(n, days.data());
+    out[key(column::MSD)] = msd;
+    out[key(column::MTC)] = mtc;
+    out[key(column::LMST)] = lmst;
+    out[key(column::LTST)] = ltst;
+    out[key(column::EQUATION_OF_TIME)] = eot;
     return out;
   }
 
@@ -723,10 +775,10 @@ class PyBody {
       std::copy(days.begin(), days.end(), d.mutable_data());
     }
     py::dict out;
-    out["body"] = names;
-    out["days"] = d;
+    out[key(column::BODY)] = names;
+    out[key(column::DAYS)] = d;
     season_columns(out, ls, sdec, slon, dist, nu, flux);
-    if (mars) out["mars_year"] = my;
+    if (mars) out[key(column::MARS_YEAR)] = my;
     return out;
   }
 
@@ -958,7 +1010,7 @@ void write_state(const py::object& path, const py::object& state, std::optional<
 
 }  // namespace
 
-PYBIND11_MODULE(kest, m) {
+PYBIND11_MODULE(_kest, m) {
   m.doc() =
       "kest: the orbital and seasonal geometry of planets, satellites, asteroids, small bodies, comets and "
       "exoplanets from kest's element tables, and kest's state files.";
@@ -970,6 +1022,17 @@ PYBIND11_MODULE(kest, m) {
       PyExc_UserWarning, nullptr);
   if (!model_warning_class) throw py::error_already_set();
   m.attr("ModelWarning") = py::handle(model_warning_class);
+  m.def(
+      "_days", [](const py::object& dates, bool utc) { const auto d = dates_of(dates, utc); return py::array_t<double>(static_cast<py::ssize_t>(d.size()), d.data()); },
+      py::arg("dates"), py::arg("utc") = false, "Dates as days from J2000.0 (TT), NaN where missing.");
+  m.def(
+      "_day", [](const py::object& date, bool utc) { return date_of(date, utc); }, py::arg("date"), py::arg("utc") = false,
+      "One date as days from J2000.0 (TT).");
+  m.def(
+      "_set_installed_tables", [](const std::string& dir) { installed_tables() = dir; }, py::arg("dir"),
+      "Where the tables installed with the package lie.");
+  m.def("_datetime64_us", &datetime64_us, py::arg("days"), py::arg("utc") = false,
+        "Microseconds from 1970 of instants, TT or UTC, as int64; NaT where there is none.");
   m.def(
       "bodies", [](const py::object& tables) {
         py::list out;

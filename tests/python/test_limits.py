@@ -49,9 +49,9 @@ def test_dates_outside_the_span_are_refused(mars, call, error):
 def test_the_ends_of_the_span_are_taken(mars):
     ends = np.array(["-4712-01-01", "9999-12-31T23:59"], dtype="datetime64[m]")
     s = mars.seasons(ends)
-    assert np.all(np.isfinite(s["ls"]))
-    assert s["ls"][1] == mars.seasons(["9999-12-31T23:59"])["ls"][0]
-    assert np.all(np.isfinite(mars.seasons(["-4712-01-01", "JD-0.5", "J2000+2921939.4"])["ls"]))
+    assert np.all(np.isfinite(s["ls_deg"]))
+    assert s["ls_deg"][1] == mars.seasons(["9999-12-31T23:59"])["ls_deg"][0]
+    assert np.all(np.isfinite(mars.seasons(["-4712-01-01", "JD-0.5", "J2000+2921939.4"])["ls_deg"]))
 
 
 def run_python(code, **kw):
@@ -94,10 +94,10 @@ def test_seasons_without_worker_threads(mars):
         "    os.setgid(65534); os.setuid(65534)\n"
         "resource.setrlimit(resource.RLIMIT_NPROC, (0, 0))\n"
         "s = body.seasons(np.linspace(-5000.0, 5000.0, 40000))\n"
-        "sys.stdout.write(s['ls'].tobytes().hex())\n")
+        "sys.stdout.write(s['ls_deg'].tobytes().hex())\n")
     out, _ = p.communicate(timeout=60)
     assert p.returncode == 0
-    np.testing.assert_array_equal(np.frombuffer(bytes.fromhex(out), dtype=float), mars.seasons(days)["ls"])
+    np.testing.assert_array_equal(np.frombuffer(bytes.fromhex(out), dtype=float), mars.seasons(days)["ls_deg"])
 
 
 # A bool is no number, and a number that is not a year is no epoch.
