@@ -32,6 +32,7 @@
 #include "record/kestcm.hpp"
 #include "rotation/krotation.hpp"
 #include "textio/textio.hpp"
+#include "time/ktime.hpp"
 
 namespace kest {
 
@@ -379,7 +380,7 @@ std::string elements_fault(const ElementSet& e, std::string_view name);
 // The same over the dates from first to last of a body evaluated at each
 // date ("" for a frozen body or one whose elements do not move); the
 // message names the date.
-std::string season_span_fault(const SeasonBody& body, double first, double last);
+std::string season_span_fault(const SeasonBody& body, double first, double last, Calendar calendar = Calendar::kest);
 
 // What went wrong setting a body up, in one line.
 struct SeasonBodyError {
@@ -442,7 +443,9 @@ SeasonRow season_row(const SeasonBody& body, double days, SolarDay* day = nullpt
 // FAR_EPOCH_YEARS from a date, and elements used far from where they
 // osculate.
 inline constexpr double FAR_EPOCH_YEARS = 50.0;
-std::vector<std::string> season_notes(const SeasonBody& body, double first, double last);
+// Dates are written in the calendar given.
+std::vector<std::string> season_notes(const SeasonBody& body, double first, double last,
+                                      Calendar calendar = Calendar::kest);
 
 // The solar constant at 1 AU, W/m^2.
 inline constexpr double SOLAR_CONSTANT = 1361.0;

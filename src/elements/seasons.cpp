@@ -336,13 +336,24 @@ std::string elements_fault(const ElementSet& e, std::string_view name) {
   return "";
 }
 
-std::string season_span_fault(const SeasonBody& b, double first, double last) {
+namespace {
+
+// The calendar date of an instant, without its time of day.
+std::string date_only(double days, Calendar calendar) {
+  std::string d = iso_date(days, 0, calendar);
+  d.resize(d.find('T'));
+  return d;
+}
+
+}  // namespace
+
+std::string season_span_fault(const SeasonBody& b, double first, double last, Calendar calendar) {
   if (b.frozen || (b.model.table() != 1 && b.model.table() != 2)) return "";
   // The planets' elements run linearly with time: within the span they lie
   // between their values at its ends.
   for (const double days : {first, last}) {
     const std::string fault = elements_fault(b.model.at(days / DAYS_PER_CENTURY), quoted_text(b.entry.name));
-    if (!fault.empty()) return "at " + iso_date(days).substr(0, 10) + ", " + fault;
+    if (!fault.empty()) return "at " + date_only(days, calendar) + ", " + fault;
   }
   return "";
 }
@@ -387,10 +398,10 @@ SeasonRow season_row(const SeasonBody& b, double days, SolarDay* day) {
   return r;
 }
 
-std::vector<std::string> season_notes(const SeasonBody& b, double first, double last) {
+std::vector<std::string> season_notes(const SeasonBody& b, double first, double last, Calendar calendar) {
   std::vector<std::string> notes = b.notes;
   const std::string who = quoted_text(b.entry.name);
-  const auto day = [](double d) { return iso_date(d).substr(0, 10); };
+  const auto day = [calendar](double d) { return date_only(d, calendar); };
   // The date of the two farthest from a year or a day.
   const auto farthest = [&](double from) { return std::fabs(first - from) > std::fabs(last - from) ? first : last; };
   if (std::isfinite(b.first_year) && (year_of(first) < b.first_year || year_of(last) >= b.last_year + 1.0)) {

@@ -447,9 +447,9 @@ class PyBody {
   // Refuses dates where the body's elements give no orbit; warns, once
   // each, of the limits of the body's model over them.
   void span_checked(double first, double last) const {
-    const std::string fault = season_span_fault(body_, first, last);
+    const std::string fault = season_span_fault(body_, first, last, PY_CALENDAR);
     if (!fault.empty()) throw py::value_error(fault);
-    for (const std::string& note : season_notes(body_, first, last))
+    for (const std::string& note : season_notes(body_, first, last, PY_CALENDAR))
       if (PyErr_WarnEx(model_warning(), note.c_str(), 2) != 0) throw py::error_already_set();
   }
 
