@@ -755,9 +755,10 @@ class PyBody {
     py::array_t<std::int32_t> my(shape);
     py::array_t<double> scratch(shape);
     bool mars = false;
-    py::list names;
+    py::list names, is_mars;
     for (const PyBody* b : all) {
       names.append(b->body_.entry.name);
+      is_mars.append(b->body_.mars);
       mars = mars || b->body_.mars;
     }
     {
@@ -779,6 +780,8 @@ class PyBody {
     out[key(column::DAYS)] = d;
     season_columns(out, ls, sdec, slon, dist, nu, flux);
     if (mars) out[key(column::MARS_YEAR)] = my;
+    // Which rows are Mars's, whose Mars years are numbers (the others' 0).
+    out["_mars"] = is_mars;
     return out;
   }
 
@@ -1028,6 +1031,13 @@ PYBIND11_MODULE(_kest, m) {
   m.def(
       "_day", [](const py::object& date, bool utc) { return date_of(date, utc); }, py::arg("date"), py::arg("utc") = false,
       "One date as days from J2000.0 (TT).");
+  m.def(
+      "_iso_dates", [](const py::array_t<double, py::array::c_style | py::array::forcecast>& days) {
+        py::list out;
+        for (py::ssize_t i = 0; i < days.size(); ++i) out.append(py_iso_date(days.data()[i], false));
+        return out;
+      },
+      py::arg("days"), "ISO texts (TT, to the millisecond) of days from J2000.0.");
   m.def(
       "_set_installed_tables", [](const std::string& dir) { installed_tables() = dir; }, py::arg("dir"),
       "Where the tables installed with the package lie.");

@@ -183,13 +183,15 @@ def _date_column(days: _np.ndarray, utc: bool) -> _np.ndarray:
 
 def _frame_dates(values: _np.ndarray) -> Any:
     """A DataFrame's date column: datetime64[ns] where pandas holds the
-    dates (1677 to 2262), else ISO texts of the proleptic Gregorian calendar
-    (None where a date is missing)."""
+    dates (1677 to 2262), else the CSV's ISO texts to the millisecond, of the
+    proleptic Gregorian calendar (None where a date is missing)."""
     lo, hi = _np.datetime64("1677-09-22", "us"), _np.datetime64("2262-04-11", "us")
     ok = ~_np.isnat(values)
     if _np.all((values[ok] >= lo) & (values[ok] <= hi)):
         return values.astype("datetime64[ns]")
-    return _np.array([None if _np.isnat(v) else str(v) for v in values], dtype=object)
+    us = values.astype("int64").astype(float)
+    days = _np.where(ok, us / 8.64e10 - 10957.5, _np.nan)
+    return _np.array([None if not k else t for k, t in zip(ok, _kest._iso_dates(days))], dtype=object)
 
 
 class Table(dict):
@@ -200,8 +202,10 @@ class Table(dict):
     ``kest-season`` writes them).
     """
 
-    def __init__(self, columns: dict, order: Sequence[str], rows: Optional[dict] = None) -> None:
+    def __init__(self, columns: dict, order: Sequence[str], rows: Optional[dict] = None, mars: Any = None) -> None:
         super().__init__(columns)
+        # For several bodies: which are Mars, whose rows alone have Mars years.
+        self._mars = mars
         self._order = [c for c in order if c in columns] + [c for c in columns if c not in order]
         # For 2-D results: the axis (0 or 1) each 1-D column runs along.
         self._rows = rows
@@ -233,6 +237,11 @@ class Table(dict):
             else:
                 v = _np.tile(v, shape[0])
             data[c] = _frame_dates(v) if v.dtype.kind == "M" else v
+        if self._mars is not None and "mars_year" in data:
+            # As the CSV leaves the Mars year of other bodies empty.
+            years = pd.array(data["mars_year"], dtype="Int32")
+            years[~_np.repeat(_np.asarray(self._mars, dtype=bool), shape[1])] = pd.NA
+            data["mars_year"] = years
         return pd.DataFrame(data)
 
 
@@ -308,11 +317,12 @@ _MARS_TIME_ORDER = ["date_tt", "date_utc", "days_j2000", "msd", "mtc", "lmst", "
 def _table(columns: dict, order: Sequence[str], utc: bool, as_frame: bool, rows: Optional[dict] = None) -> Any:
     """A result with its date column, as a Table or a DataFrame."""
     columns = dict(columns)
+    mars = columns.pop("_mars", None)
     columns["date_utc" if utc else "date_tt"] = _date_column(columns["days_j2000"], utc)
     if rows is not None:
         rows = dict(rows)
         rows["date_utc" if utc else "date_tt"] = rows["days_j2000"]
-    t = Table(columns, order, rows)
+    t = Table(columns, order, rows, mars)
     return t.to_frame() if as_frame else t
 
 
