@@ -265,7 +265,7 @@ std::string skip_reason(const Example& e, const Command& c) {
   if (program == "tools/setup" || program == "cmake" || program == "ctest") return "the build itself, run by CI";
   // The package and the programs built on an installed core are made and
   // used by tests/install, on an installation of their own.
-  static const std::regex installed("(^|[\\s/])(cpack|sudo|pkg-config)\\b|kest_\\*\\.deb|build-consumer/");
+  static const std::regex installed("(^|[\\s/($])(cpack|sudo|pkg-config)\\b|kest_\\*\\.deb|build-consumer/");
   if (std::regex_search(c.text, installed)) return "an installation of the package or the core, run by tests/install";
   if (e.python && c.text.find("import kest") != std::string::npos && !module_built())
     return "the Python module is not built";
