@@ -90,6 +90,38 @@ class TableSet {
   std::array<std::shared_ptr<const std::string>, 8> text_{};
 };
 
+// The environment variable that names the tables' directory.
+inline constexpr std::string_view TABLES_VARIABLE = "KEST_TABLES";
+
+// Whether dir holds the element tables: planelem.tab, which every listing
+// starts from, is a file there.
+bool holds_tables(const std::filesystem::path& dir);
+
+// The installed tables as the running program finds them: the data
+// directory at the place the installation puts it relative to the programs'
+// directory (share/kest beside bin), from the directory of the program's own
+// file (/proc/self/exe), so that an installation works wherever its prefix
+// is moved; when that cannot be read or holds no tables, the data directory
+// the build was configured to install to. For a program installed with the
+// others; a face that lies elsewhere (a module in a Python's site-packages)
+// finds its own.
+std::filesystem::path installed_tables();
+
+// The directory a face reads the tables from; the first of these wins:
+// 1. given, a directory the user named (--tables DIR), when not empty;
+// 2. the directory KEST_TABLES names, when it is set and not empty;
+// 3. the working directory (".") when it holds the tables;
+// 4. installed, when it is not empty and holds them: installed_tables() for
+//    a program, a directory of its own for a face elsewhere.
+// A directory named in 1 or 2 must hold the tables: nothing is returned
+// then, with the reason in error ("no element tables in 'x' (planelem.tab is
+// missing)", "KEST_TABLES names 'x', which holds no element tables
+// (planelem.tab is missing)"), and none of the later places is tried. When
+// neither 3 nor 4 holds them, error names both and, when given, how the
+// face names a directory (option, "--tables DIR"), and the variable.
+std::optional<std::filesystem::path> find_tables(std::string_view given, const std::filesystem::path& installed,
+                                                 std::string& error, std::string_view option = {});
+
 // ---- Element table reader (core) --------------------------------------------
 
 // Working values of the reader, in table units (AU, degrees, days). The

@@ -64,39 +64,24 @@ std::string py_iso_date(double days, bool utc) { return utc ? iso_utc_date(days,
 
 // The tables installed with the package, as its Python finds them beside
 // itself (_set_installed_tables); the configured ones until then.
-std::string& installed_tables() {
+std::string& installed_tables_dir() {
   static std::string dir = KEST_DATADIR;
   return dir;
 }
 
 // The tables: a directory given, else KEST_TABLES, else the working
-// directory when they are there, else the installed ones.
+// directory when they are there, else the installed ones (find_tables).
 TableSet tables_of(const py::object& tables) {
-  const auto has_tables = [](const fs::path& d) {
-    std::error_code ec;
-    return fs::is_regular_file(d / "planelem.tab", ec);
-  };
-  fs::path dir;
-  const char* from_env = std::getenv("KEST_TABLES");
-  if (!tables.is_none()) {
-    dir = fs::path(py::str(py::module_::import("os").attr("fspath")(tables)).cast<std::string>());
-  } else if (from_env != nullptr && *from_env != '\0') {
-    if (!has_tables(from_env)) {
-      PyErr_SetString(PyExc_FileNotFoundError, ("KEST_TABLES names " + quoted_text(from_env) +
-                                                ", which holds no element tables (planelem.tab is missing)").c_str());
-      throw py::error_already_set();
-    }
-    dir = from_env;
-  } else if (has_tables(".")) {
-    dir = ".";
-  } else {
-    dir = installed_tables();
-  }
-  if (!has_tables(dir)) {
-    PyErr_SetString(PyExc_FileNotFoundError, ("no element tables in " + quoted_text(dir.string()) + " (planelem.tab is missing)").c_str());
+  const std::string given =
+      tables.is_none() ? std::string() : py::str(py::module_::import("os").attr("fspath")(tables)).cast<std::string>();
+  if (!tables.is_none() && given.empty()) throw py::value_error("tables: an empty path names no directory");
+  std::string error;
+  const std::optional<fs::path> dir = find_tables(given, installed_tables_dir(), error, "tables=");
+  if (!dir) {
+    PyErr_SetString(PyExc_FileNotFoundError, error.c_str());
     throw py::error_already_set();
   }
-  return TableSet(dir);
+  return TableSet(*dir);
 }
 
 // The bodies of the tables; each table that cannot be read, or is cut
@@ -1039,7 +1024,7 @@ PYBIND11_MODULE(_kest, m) {
       },
       py::arg("days"), "ISO texts (TT, to the millisecond) of days from J2000.0.");
   m.def(
-      "_set_installed_tables", [](const std::string& dir) { installed_tables() = dir; }, py::arg("dir"),
+      "_set_installed_tables", [](const std::string& dir) { installed_tables_dir() = dir; }, py::arg("dir"),
       "Where the tables installed with the package lie.");
   m.def("_datetime64_us", &datetime64_us, py::arg("days"), py::arg("utc") = false,
         "Microseconds from 1970 of instants, TT or UTC, as int64; NaT where there is none.");

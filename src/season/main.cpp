@@ -42,9 +42,6 @@ constexpr double MAX_EVENTS = 1e7;
 #ifndef KEST_VERSION
 #define KEST_VERSION "0"
 #endif
-#ifndef KEST_DATADIR
-#define KEST_DATADIR "/usr/local/share/kest"
-#endif
 
 // Bad usage or input: one line on standard error, status 2.
 struct Usage {
@@ -53,20 +50,13 @@ struct Usage {
 
 [[noreturn]] void usage(const std::string& message) { throw Usage{message}; }
 
-// Where the tables are: --tables, else the working directory when they are
-// there, else the installed ones.
+// Where the tables are: --tables, else KEST_TABLES, else the working
+// directory when they are there, else the installed ones.
 fs::path tables_dir(const std::string& option) {
-  const auto has_tables = [](const fs::path& d) {
-    std::error_code ec;
-    return fs::is_regular_file(d / "planelem.tab", ec);
-  };
-  if (!option.empty()) {
-    if (!has_tables(option)) usage("no element tables in " + quoted_text(option) + " (planelem.tab is missing)");
-    return option;
-  }
-  if (has_tables(".")) return ".";
-  if (has_tables(KEST_DATADIR)) return KEST_DATADIR;
-  usage("no element tables in the working directory or in " + std::string(KEST_DATADIR) + "; name them with --tables DIR");
+  std::string error;
+  auto dir = find_tables(option, installed_tables(), error, "--tables DIR");
+  if (!dir) usage(error);
+  return *std::move(dir);
 }
 
 double date_arg(const std::string& text) {

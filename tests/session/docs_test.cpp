@@ -16,7 +16,8 @@
 // the files of one command carry over to the next; each must exit 0, or the
 // status a trailing comment "# exit status N" gives. A command that reads
 // the keyboard gets an empty one. The build commands (tools/setup, cmake,
-// ctest) are left to CI.
+// ctest) are left to CI, the Debian package and the programs on an installed
+// core to tests/install.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -262,6 +263,10 @@ std::string program_of(const std::string& command) {
 std::string skip_reason(const Example& e, const Command& c) {
   const std::string program = program_of(c.text);
   if (program == "tools/setup" || program == "cmake" || program == "ctest") return "the build itself, run by CI";
+  // The package and the programs built on an installed core are made and
+  // used by tests/install, on an installation of their own.
+  static const std::regex installed("(^|[\\s/($])(cpack|sudo|pkg-config)\\b|kest_\\*\\.deb|build-consumer/");
+  if (std::regex_search(c.text, installed)) return "an installation of the package or the core, run by tests/install";
   if (e.python && c.text.find("import kest") != std::string::npos && !module_built())
     return "the Python module is not built";
   // Programs that the tree's tools lean on, which a machine may lack.
