@@ -243,10 +243,12 @@ bool have(const std::string& program) {
 fs::path source_dir() { return kest::testing::data_dir().parent_path(); }
 fs::path build_dir() { return fs::path(KEST_BINARY_PATH).parent_path(); }
 fs::path python_dir() { return build_dir() / "python"; }
+// The package lies in build/python/kest, its extension beside its Python.
 bool module_built() {
-  if (!fs::is_directory(python_dir())) return false;
-  for (const auto& f : fs::directory_iterator(python_dir(), std::filesystem::directory_options::skip_permission_denied))
-    if (starts_with(f.path().filename().string(), "kest.")) return true;
+  std::error_code ec;
+  if (!fs::is_regular_file(python_dir() / "kest" / "__init__.py", ec)) return false;
+  for (const auto& f : fs::directory_iterator(python_dir() / "kest", fs::directory_options::skip_permission_denied, ec))
+    if (starts_with(f.path().filename().string(), "_kest.")) return true;
   return false;
 }
 
@@ -267,6 +269,10 @@ std::string skip_reason(const Example& e, const Command& c) {
   // used by tests/install, on an installation of their own.
   static const std::regex installed("(^|[\\s/($])(cpack|sudo|pkg-config)\\b|kest_\\*\\.deb|build-consumer/");
   if (std::regex_search(c.text, installed)) return "an installation of the package or the core, run by tests/install";
+  // pip's builds of the Python package from the source tree are made and
+  // installed by tests/packaging, in a virtual environment of their own.
+  static const std::regex pip("(^|[\\s/])(pip|python3 -m (pip|venv))\\b");
+  if (std::regex_search(c.text, pip)) return "a pip build of the Python package, run by tests/packaging";
   if (e.python && c.text.find("import kest") != std::string::npos && !module_built())
     return "the Python module is not built";
   // Programs that the tree's tools lean on, which a machine may lack.
