@@ -181,17 +181,16 @@ def _date_column(days: _np.ndarray, utc: bool) -> _np.ndarray:
     return _kest._datetime64_us(_np.asarray(days, dtype=float), utc).view("datetime64[us]")
 
 
-def _frame_dates(values: _np.ndarray) -> Any:
-    """A DataFrame's date column: datetime64[ns] where pandas holds the
-    dates (1677 to 2262), else the CSV's ISO texts to the millisecond, of the
-    proleptic Gregorian calendar (None where a date is missing)."""
+def _frame_dates(values: _np.ndarray, days: _np.ndarray) -> Any:
+    """A DataFrame's date column of instants and their days from J2000.0:
+    datetime64[ns] where pandas holds the dates (1677 to 2262), else the
+    CSV's ISO texts to the millisecond, of the proleptic Gregorian calendar
+    (None where a date is missing)."""
     lo, hi = _np.datetime64("1677-09-22", "us"), _np.datetime64("2262-04-11", "us")
     ok = ~_np.isnat(values)
     if _np.all((values[ok] >= lo) & (values[ok] <= hi)):
         return values.astype("datetime64[ns]")
-    us = values.astype("int64").astype(float)
-    days = _np.where(ok, us / 8.64e10 - 10957.5, _np.nan)
-    return _np.array([None if not k else t for k, t in zip(ok, _kest._iso_dates(days))], dtype=object)
+    return _np.array([t if k else None for k, t in zip(ok, _kest._iso_dates(days))], dtype=object)
 
 
 class Table(dict):
@@ -222,21 +221,21 @@ class Table(dict):
         import pandas as pd
 
         data = {}
-        if self._rows is None:
-            for c in self._order:
-                v = self[c]
-                data[c] = _frame_dates(v) if _np.asarray(v).dtype.kind == "M" else v
-            return pd.DataFrame(data)
-        shape = next(_np.shape(v) for v in self.values() if _np.ndim(v) == 2)
+        shape = None
+        if self._rows is not None:
+            shape = next(_np.shape(v) for v in self.values() if _np.ndim(v) == 2)
         for c in self._order:
             v = _np.asarray(self[c])
-            if v.ndim == 2:
+            if shape is None or v.ndim == 2:
                 v = v.reshape(-1)
             elif self._rows.get(c, 0) == 0:
                 v = _np.repeat(v, shape[1])
             else:
                 v = _np.tile(v, shape[0])
-            data[c] = _frame_dates(v) if v.dtype.kind == "M" else v
+            data[c] = v
+        for c in ("date_tt", "date_utc"):
+            if c in data:
+                data[c] = _frame_dates(data[c], data["days_j2000"])
         if self._mars is not None and "mars_year" in data:
             # As the CSV leaves the Mars year of other bodies empty.
             years = pd.array(data["mars_year"], dtype="Int32")
@@ -266,7 +265,8 @@ class Events(list):
         key = "date_utc" if self._utc else "date_tt"
         frame = pd.DataFrame(list(self))
         if len(self):
-            frame[key] = _frame_dates(_date_column(frame["days_j2000"].to_numpy(), self._utc))
+            days = frame["days_j2000"].to_numpy()
+            frame[key] = _frame_dates(_date_column(days, self._utc), days)
         return frame
 
 
