@@ -18,8 +18,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/docs/kest.1 ${PROJECT_SOURCE_DIR}/docs/kest-
 # ---- the core --------------------------------------------------------------------
 # From the bottom up; a static library links before those it stands on, so
 # kest.pc lists them the other way round.
-set(KEST_CORE_LIBRARIES kest_textio kest_math kest_record kest_time kest_orbit kest_rotation kest_elements
-    kest_surface kest_state)
+set(KEST_CORE_LIBRARIES kest_textio kest_math kest_record kest_time kest_orbit kest_rotation kest_position
+    kest_elements kest_surface kest_state)
 
 # kest::core: every core library, and C++20 for whoever uses their headers.
 add_library(kest_core INTERFACE)
@@ -102,6 +102,6 @@ find_program(KEST_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(KEST_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, liberfa1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, liberfa1, libnova-0.16-0")
 endif()
 include(CPack)

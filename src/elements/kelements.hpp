@@ -29,6 +29,7 @@
 
 #include "math/kmath.hpp"
 #include "orbit/korbit.hpp"
+#include "position/kposition.hpp"
 #include "record/kestcm.hpp"
 #include "rotation/krotation.hpp"
 #include "textio/textio.hpp"
@@ -390,6 +391,19 @@ struct SeasonBody {
   // What is said once of the body's model whatever the dates: the
   // barycentre standing for the Earth, an assumed spin, a meridian assumed.
   std::vector<std::string> notes;
+  // The accurate positions of the body, or of the planet a satellite goes
+  // with (use_accurate_positions); nullptr, or a date outside their span:
+  // the mean elements of the date.
+  std::shared_ptr<const PositionSource> positions;
+  std::string positions_of;  // the planet's name in the table
+  // The Earth: Ls and subsolar latitude of the apparent Sun of date.
+  bool apparent = false;
+  // The orbital period at J2000.0, days, that counts Mars years on
+  // accurate positions.
+  double year_period = 0.0;
+  // The Sun's and the planet's masses as GM, AU^3 a day^2, for the
+  // osculating orbit of the positions.
+  double gm = 0.0;
 };
 
 // What the faces say, once, of a body whose pole lies along its orbit
@@ -423,6 +437,19 @@ struct SeasonBodyError {
 // when given. Refuses an open orbit.
 std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEntry& entry, std::optional<double> epoch_year,
                               SeasonBodyError& error);
+
+// Puts a planet or satellite evaluated at each date on the accurate
+// positions of its planet (planet_positions: a satellite takes its planet's,
+// the Moon the Earth-Moon barycentre's, the Earth its own), and counts Mars
+// years from them. A body frozen at an epoch, and one of any other kind,
+// keeps its elements. With apparent, the Earth's Ls and subsolar latitude
+// are those of the apparent Sun of date (apparent_sun); false, with the
+// message, for apparent asked of any other body or of the Earth frozen or
+// without its positions.
+bool use_accurate_positions(SeasonBody& b, bool apparent, SeasonBodyError& error);
+// The start of Mars year 1 with the body's own model (positions or
+// elements): its Ls = 0 nearest 1955 April 11.
+double mars_year_start(const SeasonBody& b);
 
 // The names of the season columns, one set for every face: the CSV header,
 // the JSON keys, the text table's heading and the Python module's keys. The
@@ -468,6 +495,17 @@ struct SolarDay {
 // The seasons of a body at a date; with day, also what the Sun at a place
 // needs of the date.
 SeasonRow season_row(const SeasonBody& body, double days, SolarDay* day = nullptr);
+
+// The season row of a state vector: the body's heliocentric state sv at
+// `days`, its orientation o there, through the osculating orbit plane.
+// 1. The orbit normal is n = r x v, unit; the equinox x the unit of the
+//    pole p crossed with n; the Sun seen from the body s = -r. Ls is the
+//    angle from x to s about n, the subsolar latitude asin(p . s / |s|).
+// 2. The true anomaly is that of the osculating ellipse, with the Sun's
+//    and the planet's masses (mu); the mean Sun of day follows from its
+//    mean anomaly, the solar day from its mean motion.
+SeasonRow state_row(const SeasonBody& b, double days, const Orientation& o, const StateVector& sv, double mu,
+                    SolarDay* day = nullptr);
 
 // What the faces say once, each in one line, of a body's model over the
 // dates from first to last (days from J2000.0): the notes of the body, then

@@ -256,18 +256,22 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
       break;
   }
   b.mars = entry.table == 1 && entry.name == "Mars";
-  if (b.mars) {
-    // Mars year 1 began with the Ls = 0 of 1955 April 11: with this body's
-    // own model, the Ls = 0 nearest that day (an orbit frozen centuries
-    // away passes it months earlier or later).
-    std::string ignored;
-    const double guess = *parse_date("1955-04-11", ignored);
-    const double half = 0.6 * season_setup(b, guess).elements.PERIOD;
-    for (const SeasonEvent& ev : find_season_events(b, guess - half, guess + half, {0.0}))
-      if (ev.what == "Ls=0" && (b.mars_year1 == 0.0 || std::fabs(ev.row.days - guess) < std::fabs(b.mars_year1 - guess)))
-        b.mars_year1 = ev.row.days;
-  }
+  if (b.mars) b.mars_year1 = mars_year_start(b);
   return b;
+}
+
+double mars_year_start(const SeasonBody& b) {
+  // Mars year 1 began with the Ls = 0 of 1955 April 11: with this body's
+  // own model, the Ls = 0 nearest that day (an orbit frozen centuries away
+  // passes it months earlier or later).
+  std::string ignored;
+  const double guess = *parse_date("1955-04-11", ignored);
+  const double half = 0.6 * season_setup(b, guess).elements.PERIOD;
+  double start = 0.0;
+  for (const SeasonEvent& ev : find_season_events(b, guess - half, guess + half, {0.0}))
+    if (ev.what == "Ls=0" && (start == 0.0 || std::fabs(ev.row.days - guess) < std::fabs(start - guess)))
+      start = ev.row.days;
+  return start;
 }
 
 std::optional<SeasonBody> make_season_body(const GivenBody& g, SeasonBodyError& error) {
@@ -361,6 +365,8 @@ std::string season_span_fault(const SeasonBody& b, double first, double last, Ca
 SeasonRow season_row(const SeasonBody& b, double days, SolarDay* day) {
   // The periodic terms are taken once, for the pole and the meridian alike.
   const Orientation o = b.spin.at(days);
+  StateVector sv;
+  if (b.positions && b.positions->state(days, sv)) return state_row(b, days, o, sv, b.gm, day);
   BodySetup scratch;
   const BodySetup& s = setup_for(b, days, o, scratch, true);
   const Season z = season_at(s.orbit, days, day != nullptr);
@@ -404,7 +410,21 @@ std::vector<std::string> season_notes(const SeasonBody& b, double first, double 
   const auto day = [calendar](double d) { return date_only(d, calendar); };
   // The date of the two farthest from a year or a day.
   const auto farthest = [&](double from) { return std::fabs(first - from) > std::fabs(last - from) ? first : last; };
-  if (std::isfinite(b.first_year) && (year_of(first) < b.first_year || year_of(last) >= b.last_year + 1.0)) {
+  // Accurate positions over the whole span leave the mean elements unused;
+  // a date outside them is said, and the mean elements stand in there.
+  const bool covered = b.positions && b.positions->covers(first) && b.positions->covers(last);
+  if (b.positions && !covered) {
+    const double when = b.positions->covers(first) ? last : first;
+    const std::string whose = b.positions_of == "EM-Bary" ? "the Earth-Moon barycentre"
+                              : b.positions_of == "Earth" ? "the Earth"
+                                                          : b.positions_of;
+    notes.push_back(day(when) + " lies outside " + day(b.positions->first()).substr(0, day(b.positions->first()).size() - 6) +
+                    " to " + day(b.positions->last() - 1.0).substr(0, day(b.positions->last() - 1.0).size() - 6) +
+                    ", the years of the positions of " + whose + " (" + b.positions->describe() +
+                    "): the mean elements of planelem.tab" +
+                    (b.positions_of == "Earth" ? ", the Earth-Moon barycentre's," : "") + " stand in for them there");
+  }
+  if (!covered && std::isfinite(b.first_year) && (year_of(first) < b.first_year || year_of(last) >= b.last_year + 1.0)) {
     const double when = year_of(first) < b.first_year ? first : last;
     const std::string whose = b.entry.planet.empty() ? "of " + who : "of " + b.entry.planet + " (the orbit of " + who + ")";
     notes.push_back(day(when) + " lies outside " + number(b.first_year) + " to " + number(b.last_year) +

@@ -374,6 +374,16 @@ int run(int argc, char** argv) {
                                  "freeze a planet's or satellite's elements and pole at this year (1000 to 3000, "
                                  "such as 2024.5), as the dialogue's option 1 does; by default they are evaluated "
                                  "at each date");
+  std::string ephemeris_s(EPHEMERIS_NAMES[0]);
+  bool apparent = false;
+  auto* ephemeris_o = app.add_option(
+      "--ephemeris", ephemeris_s,
+      "where the planets' positions come from: accurate (the default: VSOP87 through libnova, Pluto 1885-2099, the "
+      "Earth itself from ERFA 1900-2100; the mean elements outside, said once) or mean (the mean elements of "
+      "planelem.tab at each date); satellites move with their planet");
+  app.add_flag("--apparent", apparent,
+               "the Earth's Ls and subsolar latitude from the apparent Sun of date (aberration and nutation), as the "
+               "almanacs give equinoxes and solstices; by default geometric");
   std::string elements_s, pole_s, rotation_s;
   app.add_option("--elements", elements_s,
                  "a body of one's own, named by BODY: a=AU or q=AU, e=, i=, node=, peri= (degrees, J2000.0 ecliptic "
@@ -468,6 +478,18 @@ int run(int argc, char** argv) {
     epoch = parse_epoch_year(epoch_s, error);
     if (!epoch) usage("--" + error);
   }
+  const std::optional<Ephemeris> ephemeris = parse_ephemeris(ephemeris_s);
+  if (!ephemeris) {
+    std::string names;
+    for (const std::string_view n : EPHEMERIS_NAMES) names += (names.empty() ? "" : ", ") + std::string(n);
+    usage("--ephemeris: no ephemeris is named " + quoted_text(ephemeris_s) + "; the names are " + names);
+  }
+  if (epoch && ephemeris_o->count() > 0 && *ephemeris == Ephemeris::accurate)
+    usage("--epoch freezes the mean elements of one epoch: it cannot be given with --ephemeris accurate");
+  if (apparent && (epoch || *ephemeris == Ephemeris::mean))
+    usage("--apparent needs the Earth's accurate positions: it cannot be given with --epoch or --ephemeris mean");
+  if (apparent && (!mpc_file.empty() || !bodies_file.empty()))
+    usage("--apparent gives the Earth's apparent Sun: the bodies of --mpc and --bodies have none");
 
   // The tables are read once, when a body of theirs is named or listed.
   std::optional<TableSet> tables;
@@ -559,6 +581,7 @@ int run(int argc, char** argv) {
       b = make_season_body(*tables, *m.body, epoch, error);
     }
     if (!b) usage(error.message);
+    if (*ephemeris == Ephemeris::accurate && !use_accurate_positions(*b, apparent, error)) usage(error.message);
     if (b->pole_on_normal) std::cerr << "kest-season: warning: " << quoted_text(b->entry.name) << ": " << POLE_ON_NORMAL_NOTE << '\n';
     run_bodies.push_back(std::move(*b));
   }
