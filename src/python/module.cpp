@@ -350,7 +350,8 @@ py::dict state_dict(const StateValues& v);
 
 class PyBody {
  public:
-  PyBody(const std::string& name, const py::object& tables, const py::object& epoch_year) {
+  PyBody(const std::string& name, const py::object& tables, const py::object& epoch_year, const py::object& ephemeris_name,
+         bool apparent) {
     const TableSet t = tables_of(tables);
     const auto bodies = bodies_of(t);
     const BodyMatch m = find_body(bodies, name);
@@ -359,8 +360,28 @@ class PyBody {
       if (PyErr_WarnEx(PyExc_UserWarning, note.c_str(), 2) != 0) throw py::error_already_set();
     const std::optional<double> epoch = epoch_of(epoch_year);
     SeasonBodyError error;
+    // The accurate positions unless the elements are frozen or the mean
+    // ones asked for, as kest-season takes them.
+    Ephemeris ephemeris = Ephemeris::accurate;
+    if (!ephemeris_name.is_none()) {
+      if (!py::isinstance<py::str>(ephemeris_name))
+        throw py::type_error("ephemeris is a name, 'accurate' or 'mean', not " +
+                             py::str(py::type::of(ephemeris_name).attr("__name__")).cast<std::string>());
+      const auto e = parse_ephemeris(ephemeris_name.cast<std::string>());
+      if (!e)
+        throw py::value_error("no ephemeris is named " + quoted_text(ephemeris_name.cast<std::string>()) +
+                              "; the names are accurate, mean");
+      if (epoch && *e == Ephemeris::accurate)
+        throw py::value_error("epoch freezes the mean elements of one epoch: it cannot be given with ephemeris='accurate'");
+      ephemeris = *e;
+    }
+    if (apparent && (epoch || ephemeris == Ephemeris::mean))
+      throw py::value_error("apparent needs the Earth's accurate positions: it cannot be given with epoch or "
+                            "ephemeris='mean'");
     auto b = make_season_body(t, *m.body, epoch, error);
     if (!b) throw py::value_error(error.message);
+    if (ephemeris == Ephemeris::accurate && !use_accurate_positions(*b, apparent, error))
+      throw py::value_error(error.message);
     take(std::move(*b));
   }
 
@@ -715,13 +736,13 @@ class PyBody {
   // The seasons of several bodies at the same dates: 2-D arrays, bodies x
   // dates. A body is a Body or a name of the tables.
   static py::dict seasons_of(const py::object& bodies, const py::object& dates, const py::object& tables,
-                             const py::object& epoch, bool utc) {
+                             const py::object& epoch, const py::object& ephemeris, bool apparent, bool utc) {
     if (py::isinstance<py::str>(bodies)) throw py::type_error("bodies must be a sequence of Body objects or names");
     std::vector<PyBody> held;
     for (const py::handle h : py::iter(bodies)) {
       if (py::isinstance<PyBody>(h)) continue;
       if (py::isinstance<py::str>(h)) {
-        held.emplace_back(h.cast<std::string>(), tables, epoch);
+        held.emplace_back(h.cast<std::string>(), tables, epoch, ephemeris, apparent);
       } else {
         throw py::type_error("a body is a kest.Body or a name, not " +
                              py::str(py::type::of(h).attr("__name__")).cast<std::string>());
@@ -1038,8 +1059,9 @@ PYBIND11_MODULE(_kest, m) {
       "Every body of the tables: name, kind, table, item, for a satellite its planet, and orbit: the orbit the "
       "body moves on when it is not its own (\"Jupiter's orbit\", \"the Earth-Moon barycentre's orbit\"), else None.");
   py::class_<PyBody>(m, "Body", "A body of the tables, by name (letter case ignored, a unique start enough).")
-      .def(py::init<const std::string&, const py::object&, const py::object&>(), py::arg("name"),
-           py::arg("tables") = py::none(), py::arg("epoch") = py::none(),
+      .def(py::init<const std::string&, const py::object&, const py::object&, const py::object&, bool>(), py::arg("name"),
+           py::arg("tables") = py::none(), py::arg("epoch") = py::none(), py::kw_only(),
+           py::arg("ephemeris") = py::none(), py::arg("apparent") = false,
            "epoch: a year (2024.5) to freeze a planet's or satellite's elements and pole at, as the dialogue "
            "does; by default they are evaluated at each date.")
       .def_static("from_elements", &PyBody::from_elements, py::arg("name"), py::kw_only(), py::arg("a") = py::none(),
@@ -1116,7 +1138,8 @@ PYBIND11_MODULE(_kest, m) {
            "epoch is checked and not used, and TC is 0. Raises ValueError for a year outside 1000 to 3000, or "
            "when the elements give no elliptic orbit at the epoch.");
   m.def("seasons", &PyBody::seasons_of, py::arg("bodies"), py::arg("dates"), py::kw_only(),
-        py::arg("tables") = py::none(), py::arg("epoch") = py::none(), py::arg("utc") = false,
+        py::arg("tables") = py::none(), py::arg("epoch") = py::none(), py::arg("ephemeris") = py::none(),
+        py::arg("apparent") = false, py::arg("utc") = false,
         "The seasons of several bodies (kest.Body objects, or names of the tables, set up with tables and epoch) "
         "at the same dates: body (the names), days, and 2-D arrays (bodies x dates) ls, subsolar_latitude, "
         "subsolar_lon_deg, distance, true_anomaly, flux, as Body.seasons gives them, and mars_year when one of the "

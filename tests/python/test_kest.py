@@ -53,8 +53,12 @@ def test_seasons_equal_the_command(name, epoch):
 
 @pytest.mark.parametrize("name,dates,says", [
     ("Mars", ["1990-01-01", "2040-01-01"], []),
-    ("Titan", ["2026-01-01", "2070-01-01"], ["2070-01-01 lies outside 1800 to 2050"]),
-    ("Earth", ["2026-01-01"], ["'Earth' moves on the orbit of the Earth-Moon barycentre"]),
+    ("Titan", ["2026-01-01", "2070-01-01"], ["'Titan' moves with Saturn, whose positions"]),
+    # The Earth on its own positions; the barycentre past their years.
+    ("Earth", ["2026-01-01"], []),
+    ("EM-Bary", ["2026-01-01", "2150-01-01"], ["'EM-Bary' moves on the orbit of the Earth-Moon barycentre",
+                                               "2150-01-01 lies outside 1900 to 2100, the years of the positions",
+                                               "2150-01-01 lies outside 1800 to 2050"]),
     ("halley", ["1986-02-01"], ["the spin of '1P Halley", "no prime meridian is known"]),
     ("1 Ceres (epoch", ["2040-01-01"], ["no prime meridian", "2040-01-01 lies 20 years from"]),
 ])

@@ -251,10 +251,20 @@ TEST(SeasonCommand, ModelLimitsAreSaidOnce) {
     std::vector<std::string> says;  // the warnings' beginnings, in order
   } rows[] = {
       {{"table", "Mars", "--from", "1990-01-01", "--to", "2040-01-01", "--step", "100d"}, {}},
-      {{"table", "Titan", "--from", "2040-01-01", "--to", "2060-01-01", "--step", "10d"},
+      {{"--ephemeris", "mean", "table", "Titan", "--from", "2040-01-01", "--to", "2060-01-01", "--step", "10d"},
        {"2059-12-27 lies outside 1800 to 2050, the years the mean elements of Saturn (the orbit of 'Titan')"}},
+      // On Saturn's accurate positions, the same dates are within their
+      // years; the satellite says once whose positions it takes.
+      {{"table", "Titan", "--from", "2040-01-01", "--to", "2060-01-01", "--step", "10d"},
+       {"'Titan' moves with Saturn, whose positions (VSOP87 (libnova)) it takes"}},
+      // Past the positions' years the mean elements stand in, said once.
+      {{"table", "Pluto", "--from", "2090-01-01", "--to", "2150-01-01", "--step", "30d"},
+       {"2149-12-18 lies outside 1885 to 2099, the years of the positions of Pluto (libnova's theory of Pluto): the "
+        "mean elements of planelem.tab stand in for them there",
+        "2149-12-18 lies outside 1800 to 2050"}},
       {{"events", "EM-Bary", "--from", "1790-01-01", "--to", "1791-01-01"},
-       {"'EM-Bary' moves on the orbit of the Earth-Moon barycentre", "1790-01-01 lies outside 1800 to 2050"}},
+       {"'EM-Bary' moves on the orbit of the Earth-Moon barycentre", "1790-01-01 lies outside 1900 to 2100",
+        "1790-01-01 lies outside 1800 to 2050"}},
       {{"--epoch", "1950", "table", "Mars", "--from", "2000-01-01", "--to", "2010-01-01", "--step", "1y"},
        {"the elements and pole of 'Mars' are frozen at the epoch 1950, 60 years from 2009-12-31"}},
       {{"table", "halley", "--from", "1986-01-01", "--to", "1986-03-01", "--step", "1d"},
@@ -319,8 +329,10 @@ TEST(SeasonCommand, RowsLaidOutInBlocksJoinSeamlessly) {
   const std::size_t rows = 40001;  // three blocks, the last of one row
   for (const bool frozen : {false, true}) {
     kest::SeasonBodyError error;
-    const auto body = kest::make_season_body(tables, *mars, frozen ? std::optional<double>(2000.0) : std::nullopt, error);
+    auto body = kest::make_season_body(tables, *mars, frozen ? std::optional<double>(2000.0) : std::nullopt, error);
     ASSERT_TRUE(body) << error.message;
+    // The command's default: the accurate positions at each date.
+    ASSERT_TRUE(kest::use_accurate_positions(*body, false, error)) << error.message;
     for (const bool csv : {true, false}) {
       SCOPED_TRACE(std::string(csv ? "csv" : "json") + (frozen ? ", frozen" : ""));
       kest::season::Writer w(csv ? kest::season::OutputFormat::csv : kest::season::OutputFormat::json, true, false);
@@ -744,8 +756,9 @@ TEST(SeasonCommand, InsolationGrid) {
   const kest::TableSet tables{dir.path()};
   const auto bodies = kest::list_bodies(tables);
   kest::SeasonBodyError error;
-  const auto mars = kest::make_season_body(tables, *kest::find_body(bodies, "Mars").body, std::nullopt, error);
+  auto mars = kest::make_season_body(tables, *kest::find_body(bodies, "Mars").body, std::nullopt, error);
   ASSERT_TRUE(mars) << error.message;
+  ASSERT_TRUE(kest::use_accurate_positions(*mars, false, error)) << error.message;
   dir.write("one.dates", "2026-01-01\n");
 
   // -90, then a step at a time while below 90, then 90 once.

@@ -379,6 +379,17 @@ class Body:
         A year (2024.5) at which to freeze a planet's or satellite's elements
         and pole, as the dialogue does; by default they are evaluated at each
         date.
+    ephemeris : {"accurate", "mean"}, optional
+        Where a planet's positions come from. ``"accurate"`` (the default
+        unless ``epoch`` is given): VSOP87 through libnova, Pluto's theory
+        for 1885-2099, the Earth itself from ERFA for 1900-2100, the mean
+        elements outside with a warning; a satellite moves with its planet.
+        ``"mean"``: the mean elements of the planet table at each date.
+        Other kinds of body keep their own elements.
+    apparent : bool, default False
+        For the Earth: Ls and the subsolar latitude of the apparent Sun of
+        date (aberration and nutation), as the almanacs give equinoxes and
+        solstices; by default geometric.
 
     Raises
     ------
@@ -402,8 +413,11 @@ class Body:
         name: str,
         tables: Optional[Union[str, "_os.PathLike[str]"]] = None,
         epoch: Optional[float] = None,
+        *,
+        ephemeris: Optional[str] = None,
+        apparent: bool = False,
     ) -> None:
-        self._body = _kest.Body(name, tables=tables, epoch=epoch)
+        self._body = _kest.Body(name, tables=tables, epoch=epoch, ephemeris=ephemeris, apparent=apparent)
 
     @classmethod
     def _of(cls, body: "_kest.Body") -> "Body":
@@ -836,6 +850,8 @@ def seasons(
     *,
     tables: Optional[Union[str, "_os.PathLike[str]"]] = None,
     epoch: Optional[float] = None,
+    ephemeris: Optional[str] = None,
+    apparent: bool = False,
     utc: bool = False,
     as_frame: bool = False,
 ) -> Any:
@@ -851,6 +867,10 @@ def seasons(
         The directory of the tables, for names.
     epoch : float, optional
         A year at which to freeze the named bodies' elements.
+    ephemeris : {"accurate", "mean"}, optional
+        The positions of the named bodies, as ``Body`` takes them.
+    apparent : bool, default False
+        The apparent Sun, for the Earth named.
     utc : bool, default False
         Naive dates are UTC, and the date column is ``date_utc``.
     as_frame : bool, default False
@@ -873,7 +893,7 @@ def seasons(
     if isinstance(bodies, str):
         raise TypeError("bodies must be a sequence of Body objects or names")
     given = [b._body if isinstance(b, Body) else b for b in bodies]
-    out = _kest.seasons(given, _days(dates, utc), tables=tables, epoch=epoch, utc=utc)
+    out = _kest.seasons(given, _days(dates, utc), tables=tables, epoch=epoch, ephemeris=ephemeris, apparent=apparent, utc=utc)
     rows = {"body": 0, "days_j2000": 1}
     return _table(out, _SEASON_ORDER, utc, as_frame, rows)
 

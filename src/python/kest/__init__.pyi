@@ -27,7 +27,10 @@ class Events(list):
 def bodies(tables: Optional[PathLike] = ..., *, as_frame: bool = ...) -> Any: ...
 
 class Body:
-    def __init__(self, name: str, tables: Optional[PathLike] = ..., epoch: Optional[float] = ...) -> None: ...
+    def __init__(
+        self, name: str, tables: Optional[PathLike] = ..., epoch: Optional[float] = ..., *,
+        ephemeris: Optional[str] = ..., apparent: bool = ...
+    ) -> None: ...
     @classmethod
     def from_elements(
         cls,
@@ -99,6 +102,8 @@ def seasons(
     *,
     tables: Optional[PathLike] = ...,
     epoch: Optional[float] = ...,
+    ephemeris: Optional[str] = ...,
+    apparent: bool = ...,
     utc: bool = ...,
     as_frame: bool = ...,
 ) -> Any: ...
