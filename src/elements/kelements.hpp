@@ -447,6 +447,22 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
 // message, for apparent asked of any other body or of the Earth frozen or
 // without its positions.
 bool use_accurate_positions(SeasonBody& b, bool apparent, SeasonBodyError& error);
+// The mean elements of a body as a position source: at each date the
+// Kepler ellipse of its elements of the date (BodyModel::at), turned into
+// the equator by the orbit matrix its frame takes; the velocity that of the
+// ellipse. Over all dates.
+class MeanElements final : public PositionSource {
+ public:
+  explicit MeanElements(BodyModel model) : model_(std::move(model)) {}
+  bool state(double days, StateVector& out) const override;
+  double first() const override { return -HUGE_VAL; }
+  double last() const override { return HUGE_VAL; }
+  std::string describe() const override { return "the mean elements of the tables"; }
+
+ private:
+  BodyModel model_;
+};
+
 // The start of Mars year 1 with the body's own model (positions or
 // elements): its Ls = 0 nearest 1955 April 11.
 double mars_year_start(const SeasonBody& b);

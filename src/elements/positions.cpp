@@ -131,4 +131,16 @@ SeasonRow state_row(const SeasonBody& b, double days, const Orientation& o, cons
   return row;
 }
 
+bool MeanElements::state(double days, StateVector& out) const {
+  const ElementSet e = model_.at(days / 36525.0);
+  const BodySetup s = set_up_body(e, model_.table());
+  const OrbitPosition o = orbit_position(e.SJA, e.PERIOD, e.ECC, days - e.TJP);
+  // The ellipse's velocity: the eccentric anomaly moves at n / (1 - e cos E).
+  const double rate = (2.0 * PICON / e.PERIOD) / (1.0 - e.ECC * std::cos(o.ecc_anom));
+  const Vec3 v = {{-e.SJA * std::sin(o.ecc_anom) * rate, e.SJA * std::sqrt(1.0 - e.ECC * e.ECC) * std::cos(o.ecc_anom) * rate, 0.0}};
+  rotvec(s.frame.AFRM, o.pos, out.r);
+  rotvec(s.frame.AFRM, v, out.v);
+  return true;
+}
+
 }  // namespace kest

@@ -44,13 +44,10 @@ std::shared_ptr<const ChebyshevCache::Segment> ChebyshevCache::fit(long long ind
   for (int k = 0; k < n; ++k) {
     const double x = std::cos(PI * (k + 0.5) / n);
     const double days = s->start + 0.5 * length_ * (x + 1.0);
-    StateVector sv;
-    if (!series_->state(days, sv)) {
-      // Past an end of the series: the end's state, so that the fit stays
-      // finite; such dates are refused before they reach the segment.
-      series_->state(days < series_->first() ? series_->first() : series_->last(), sv);
-    }
-    at[static_cast<std::size_t>(k)] = sv.r;
+    Vec3& r = at[static_cast<std::size_t>(k)];
+    // Past an end of the series: the end's position, so that the fit stays
+    // finite; such dates are refused before they reach the segment.
+    if (!series_->position(days, r)) series_->position(days < series_->first() ? series_->first() : series_->last(), r);
   }
   for (int j = 0; j < n; ++j) {
     for (int c = 0; c < 3; ++c) {

@@ -37,6 +37,14 @@ class PositionSource {
   // The state at `days` from J2000.0 (TT, which the theories take as TDB),
   // into out; false, with out untouched, outside the span.
   virtual bool state(double days, StateVector& out) const = 0;
+  // The position alone, as state() gives it; a source whose velocity costs
+  // more than its position gives it for less.
+  virtual bool position(double days, Vec3& r) const {
+    StateVector sv;
+    if (!state(days, sv)) return false;
+    r = sv.r;
+    return true;
+  }
   // The dates covered, days from J2000.0: [first(), last()].
   virtual double first() const = 0;
   virtual double last() const = 0;

@@ -76,6 +76,11 @@ class LibnovaSource final : public PositionSource {
     out.v = derivative(at, days, 0.05);
     return true;
   }
+  bool position(double days, Vec3& r) const override {
+    if (!covers(days)) return false;
+    r = position(days);
+    return true;
+  }
   double first() const override { return first_; }
   double last() const override { return last_; }
   std::string describe() const override { return what_; }
@@ -83,7 +88,12 @@ class LibnovaSource final : public PositionSource {
  private:
   Vec3 position(double days) const {
     ln_helio_posn p{};
-    f_(DJ_J2000 + days, &p);
+    {
+      // libnova keeps the last result of each theory in static storage.
+      static std::mutex one_at_a_time;
+      const std::lock_guard<std::mutex> hold(one_at_a_time);
+      f_(DJ_J2000 + days, &p);
+    }
     if (vsop87_) return to_icrf(p, VSOP87_TO_FK5);
     // Pluto's theory is referred to the FK5 ecliptic and equinox of J2000.0.
     static const double ecliptic[3][3] = {
@@ -135,17 +145,20 @@ struct Planet {
 };
 
 constexpr Planet PLANETS[] = {
-    {"Mercury", ln_get_mercury_helio_coords, -2000.0, 5999.0, 11.0},
-    {"Venus", ln_get_venus_helio_coords, -2000.0, 5999.0, 28.0},
+    {"Mercury", ln_get_mercury_helio_coords, -2000.0, 5999.0, 16.0},
+    {"Venus", ln_get_venus_helio_coords, -2000.0, 5999.0, 64.0},
     {"Earth", nullptr, 1900.0, 2100.0, 16.0},
     {"EM-Bary", nullptr, 1900.0, 2100.0, 16.0},
-    {"Mars", ln_get_mars_helio_coords, -2000.0, 5999.0, 86.0},
-    {"Jupiter", ln_get_jupiter_helio_coords, 0.0, 3999.0, 256.0},
-    {"Saturn", ln_get_saturn_helio_coords, 0.0, 3999.0, 256.0},
-    {"Uranus", ln_get_uranus_helio_coords, -4000.0, 7999.0, 512.0},
-    {"Neptune", ln_get_neptune_helio_coords, -4000.0, 7999.0, 512.0},
-    {"Pluto", ln_get_pluto_helio_coords, 1885.0, 2099.0, 512.0},
+    {"Mars", ln_get_mars_helio_coords, -2000.0, 5999.0, 64.0},
+    {"Jupiter", ln_get_jupiter_helio_coords, 0.0, 3999.0, 64.0},
+    {"Saturn", ln_get_saturn_helio_coords, 0.0, 3999.0, 64.0},
+    {"Uranus", ln_get_uranus_helio_coords, -4000.0, 7999.0, 64.0},
+    {"Neptune", ln_get_neptune_helio_coords, -4000.0, 7999.0, 32.0},
+    {"Pluto", ln_get_pluto_helio_coords, 1885.0, 2099.0, 256.0},
 };
+// The segments are as long as keeps the fit's error some thousand times
+// below 0.1" for a degree of 16: the series of the outer planets hold
+// terms of some weeks (the inner planets' pull), which set their length.
 constexpr int DEGREE = 16;
 
 const Planet* planet_named(std::string_view name) {
@@ -173,7 +186,7 @@ double days_of_year(double year) {
   }
   double djm0 = 0.0, djm = 0.0;
   eraCal2jd(static_cast<int>(y), 1, 1, &djm0, &djm);
-  return djm0 + djm - DJ_J2000 + 0.5 + shift;
+  return djm0 + djm - DJ_J2000 + shift;
 }
 
 std::optional<Ephemeris> parse_ephemeris(std::string_view name) {
