@@ -4,6 +4,9 @@
 # library, and it installs in a scratch root, where kest-season finds the
 # root's tables through its own location.
 #   deb_test.sh BUILD_DIR VERSION
+# It runs as the current user, root too: CPack installs into a staging
+# directory of its own, and the package's contents show any file put
+# elsewhere.
 set -eu
 build=$1 version=$2
 CPACK=${CPACK:-cpack}
@@ -13,7 +16,7 @@ fail() { echo "deb_test: $*" >&2; exit 1; }
 
 "$CPACK" --config "$build/CPackConfig.cmake" -G DEB -B "$scratch/pkg" > "$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; fail "cpack failed"; }
-deb=$(ls "$scratch"/pkg/kest_"$version"_*.deb 2> /dev/null | head -n 1)
+deb=$(find "$scratch/pkg" -maxdepth 1 -name "kest_${version}_*.deb" 2> /dev/null | head -n 1)
 [ -n "$deb" ] || { ls "$scratch/pkg"; fail "no kest_${version}_ARCH.deb"; }
 
 # The control fields.

@@ -1,7 +1,9 @@
 #!/bin/sh
 # The installation as a user makes it: the build tree installed into a
-# scratch prefix, as the current user, without root.
+# scratch prefix, as a user without root (nobody, when run as root).
 #   install_test.sh SOURCE_DIR BUILD_DIR LIBDIR CXX [no-consumers]
+# - nothing is written outside the prefix: the manifest lists nothing else,
+#   and a write to a system directory fails;
 # - the programs run from the prefix and find its tables from any working
 #   directory, also when the prefix is moved; KEST_TABLES overrides them, and
 #   a KEST_TABLES without tables is named, with status 2;
@@ -13,11 +15,45 @@
 set -eu
 CMAKE=${CMAKE:-cmake}
 src=$1 build=$2 libdir=$3 cxx=$4 consumers=${5:-yes}
+fail() { echo "install_test: $*" >&2; exit 1; }
+
+# Root may write anywhere, so an installation run as root would not show one
+# that writes outside its prefix: root runs this script again as nobody,
+# with a home of nobody's own and the scratch prefix made in /tmp. Nobody
+# must be able to read the sources and the build tree. The one file the
+# installation writes in the build tree, install_manifest.txt, is nobody's
+# for the run and root's own again after it (gone, if there was none): the
+# uninstall target cannot remove it from root's directory and passes over
+# it. To run that target, the build tool must not write in the build tree
+# either: make does not; Ninja writes its log there, and a Ninja build
+# cannot run this test as root.
+if [ "$(id -u)" -eq 0 ]; then
+  command -v setpriv > /dev/null || fail "run as root, the test installs as nobody through setpriv, which is missing"
+  id nobody > /dev/null 2>&1 || fail "run as root, the test installs as nobody, and there is no user nobody"
+  uid=$(id -u nobody) gid=$(id -g nobody)
+  as_nobody() { setpriv --reuid="$uid" --regid="$gid" --clear-groups --no-new-privs "$@"; }
+  for f in "$0" "$src/data/planelem.tab" "$build/cmake_install.cmake" "$build/kest-season"; do
+    as_nobody test -r "$f" || fail "run as root, the test installs as nobody, who cannot read $f"
+  done
+  outer=$(mktemp -d /tmp/kest-install-root.XXXXXX)
+  trap 'rm -rf "$outer"' EXIT
+  chmod 711 "$outer"
+  mkdir "$outer/nobody"
+  chown "$uid:$gid" "$outer/nobody"
+  manifest=$build/install_manifest.txt
+  if [ -e "$manifest" ]; then cp -p "$manifest" "$outer/manifest"; fi
+  trap 'rm -f "$manifest"; if [ -e "$outer/manifest" ]; then mv "$outer/manifest" "$manifest"; fi; rm -rf "$outer"' EXIT
+  : > "$manifest"
+  chown "$uid:$gid" "$manifest"
+  status=0
+  as_nobody env HOME="$outer/nobody" TMPDIR=/tmp sh "$0" "$@" || status=$?
+  exit $status
+fi
+
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/kest-install.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 prefix=$scratch/prefix
 date=2026-12-10
-fail() { echo "install_test: $*" >&2; exit 1; }
 
 # The current user installs; nothing is written outside the prefix.
 "$CMAKE" --install "$build" --prefix "$prefix" > "$scratch/install.log" || { cat "$scratch/install.log"; fail "install failed"; }
@@ -77,9 +113,11 @@ grep -q 'Option Kode' "$scratch/screen" || fail "the installed kest showed no me
 if [ "$consumers" = yes ]; then
   ls_expected=$("$build/kest-season" --tables "$src/data" --csv at Mars $date | awk -F, 'NR == 1 { for (i = 1; i <= NF; ++i) if ($i == "ls_deg") c = i } NR == 2 { print $c }')
   [ -n "$ls_expected" ] || fail "kest-season gave no ls_deg column"
-  "$CMAKE" -S "$src/examples/consumer" -B "$scratch/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
-        -DCMAKE_CXX_COMPILER="$cxx" > "$scratch/consumer.log" 2>&1 &&
-    "$CMAKE" --build "$scratch/consumer" >> "$scratch/consumer.log" 2>&1 || { cat "$scratch/consumer.log"; fail "the consumer did not build with find_package"; }
+  if ! { "$CMAKE" -S "$src/examples/consumer" -B "$scratch/consumer" -DCMAKE_PREFIX_PATH="$prefix" \
+               -DCMAKE_CXX_COMPILER="$cxx" > "$scratch/consumer.log" 2>&1 &&
+          "$CMAKE" --build "$scratch/consumer" >> "$scratch/consumer.log" 2>&1; }; then
+    cat "$scratch/consumer.log"; fail "the consumer did not build with find_package"
+  fi
   cd /
   [ "$("$scratch/consumer/mars_ls" $date)" = "$ls_expected" ] ||
     fail "mars_ls (find_package) gives $("$scratch/consumer/mars_ls" $date), kest-season $ls_expected"
@@ -101,7 +139,9 @@ fi
 # from any working directory; KEST_TABLES overrides them.
 if [ -n "${KEST_PYTHON_TEST:-}" ]; then
   package=$prefix/$KEST_PYTHON_DIR
-  [ -e "$package/kest/__init__.py" ] && [ -e "$package/kest/__init__.pyi" ] || fail "the installation has no Python package in $package"
+  for f in __init__.py __init__.pyi; do
+    [ -e "$package/kest/$f" ] || fail "the installation has no Python package in $package"
+  done
   mv "$prefix/share/kest/small.tab" "$scratch/small.tab"
   mkdir "$scratch/bare"
   (cd "$scratch/bare" && PYTHONPATH=$package "$KEST_PYTHON_TEST" -c "
