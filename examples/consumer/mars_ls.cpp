@@ -15,8 +15,9 @@ int main(int argc, char** argv) {
   const kest::TableSet tables(dir.value_or("."));
   const auto mars = kest::find_body(kest::list_bodies(tables), "Mars").body;
   kest::SeasonBodyError why{dir ? "no Mars in the tables" : error};
-  const auto body = mars ? kest::make_season_body(tables, *mars, std::nullopt, why) : std::nullopt;
-  if (!body) {
+  auto body = mars ? kest::make_season_body(tables, *mars, std::nullopt, why) : std::nullopt;
+  // Mars on its accurate positions, as kest-season takes it by default.
+  if (!body || !kest::use_accurate_positions(*body, false, why)) {
     std::cerr << "mars_ls: " << why.message << '\n';
     return 2;
   }
