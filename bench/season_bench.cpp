@@ -124,16 +124,31 @@ void time_runs(benchmark::State& state, const fs::path& dir, const std::string& 
 }
 
 // Rows from J2000.0 on, 0.01 day apart: --epoch 2000 freezes the elements
-// and the pole as the dialogue does; without it the elements and the
-// rotation model are evaluated at each date.
+// and the pole as the dialogue does (1); by default the accurate positions
+// and the rotation model are taken at each date (0; Saturn 3), with
+// --ephemeris mean the mean elements (2; Saturn 4).
 void season_rows(benchmark::State& state, const std::string& program, const std::string& tag) {
   const fs::path dir = scratch(tag);
-  const bool frozen = state.range(0) != 0;
-  std::vector<std::string> args = {"--csv", "table", "Mars", "--from", "J2000+0", "--to", "J2000+9999.99",
+  const auto kind = state.range(0);
+  const std::string body = kind >= 3 ? "Saturn" : "Mars";
+  std::vector<std::string> args = {"--csv", "table", body, "--from", "J2000+0", "--to", "J2000+9999.99",
                                    "--step", "0.01"};
-  if (frozen) args.insert(args.begin(), {"--epoch", "2000"});
+  if (kind == 1) args.insert(args.begin(), {"--epoch", "2000"});
+  if (kind == 2 || kind == 4) args.insert(args.begin(), {"--ephemeris", "mean"});
   time_runs(state, dir, program, args, "/dev/null", "rows.csv", dir / "rows.csv");
-  state.SetLabel(std::string(frozen ? "frozen epoch" : "elements at each date") + ", " + program);
+  state.SetLabel(body + ", " + (kind == 1 ? "frozen epoch" : kind == 2 || kind == 4 ? "mean elements at each date" : "accurate positions") +
+                 ", " + program);
+  fs::remove_all(dir);
+}
+
+// The events of 100 Mars years (188 years from 2000), on the accurate
+// positions (0) and on the mean elements (1).
+void season_events(benchmark::State& state, const std::string& program) {
+  const fs::path dir = scratch("events");
+  std::vector<std::string> args = {"--csv", "events", "Mars", "--from", "2000-01-01", "--to", "2188-01-01"};
+  if (state.range(0) == 1) args.insert(args.begin(), {"--ephemeris", "mean"});
+  time_runs(state, dir, program, args, "/dev/null", "events.csv", dir / "events.csv");
+  state.SetLabel(std::string(state.range(0) == 1 ? "mean elements" : "accurate positions") + ", " + program);
   fs::remove_all(dir);
 }
 
@@ -262,6 +277,14 @@ int main(int argc, char** argv) {
                                           [](benchmark::State& state) {
                                             season_rows(state, KEST_SEASON_BINARY_PATH, "program");
                                           })
+                 ->Arg(1)
+                 ->Arg(2)
+                 ->Arg(0)
+                 ->Arg(4)
+                 ->Arg(3),
+             repetitions_given);
+  whole_runs(benchmark::RegisterBenchmark("BM_SeasonEvents100MarsYears",
+                                          [](benchmark::State& state) { season_events(state, KEST_SEASON_BINARY_PATH); })
                  ->Arg(1)
                  ->Arg(0),
              repetitions_given);
