@@ -1,5 +1,7 @@
 """tools/de405.py, the DE405 reader of the validation, against ERFA's Earth and
-planets."""
+planets, and the season geometry that tools/validate works out on it."""
+import importlib.machinery
+import importlib.util
 import os
 import shutil
 import sys
@@ -126,3 +128,40 @@ def test_damaged_tables(tmp_path, damage, says):
         path.write_bytes(data[:len(data) * 2 // 3])
     with pytest.raises(de405.DE405Error, match=says):
         de405.DE405(str(tmp_path))
+
+
+# The geometry of tools/validate on DE405's states.
+@pytest.fixture(scope="module")
+def seasons(eph):
+    loader = importlib.machinery.SourceFileLoader("validate", os.path.join(TOOLS, "validate"))
+    validate = importlib.util.module_from_spec(importlib.util.spec_from_loader("validate", loader))
+    loader.exec_module(validate)
+    return validate, validate.De405Seasons(eph)
+
+
+@pytest.mark.parametrize("body", ["Mercury", "Venus", "Earth", "Mars", "Jupiter", "Saturn", "Uranus", "Neptune",
+                                  "Pluto"])
+def test_ls_runs_forward_and_the_sun_crosses_the_equator_and_the_tropics(seasons, body):
+    # Ls grows with time on each orbit (Venus and Uranus turn retrograde about
+    # the IAU north pole of the table, but move forward on their orbits). At
+    # Ls = 0 and 180 the Sun stands over the equator; at Ls = 90 over the
+    # latitude 90 - |90 - obliquity|, the obliquity the angle between the pole
+    # and the orbit normal, and at Ls = 270 over its negative.
+    validate, ref = seasons
+    days = np.arange(0.0, 400.0, 1.0)
+    ls = ref.at(body, days)[0]
+    assert np.all(validate.angle_diff(ls[1:], ls[:-1]) > 0.0)
+    # An orbit about J2000.0, or as much of it as the ephemeris holds.
+    period = 365.25 * np.linalg.norm(ref.eph.state(body, validate.J2000)[0]) ** 1.5
+    lo = max(ref.eph.first_jd - validate.J2000 + 1.0, -0.55 * period)
+    hi = min(ref.eph.last_jd - validate.J2000 - 1.0, 0.55 * period)
+    step = max(1.0, period / 400.0)
+    found = 0
+    for target, sign in ((0.0, 0.0), (90.0, 1.0), (180.0, 0.0), (270.0, -1.0)):
+        for t in ref.crossings(body, target, lo, hi, step)[:3]:
+            r, v = ref.eph.state(body, validate.J2000, np.array([t]))
+            n = np.cross(r, v)[0] / np.linalg.norm(np.cross(r, v))
+            obliquity = np.degrees(np.arccos(ref.poles(body, [t])[0] @ n))
+            assert abs(ref.at(body, t)[1][0] - sign * (90.0 - abs(90.0 - obliquity))) < 1e-6, (target, t)
+            found += 1
+    assert found >= 2
