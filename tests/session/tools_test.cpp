@@ -100,10 +100,23 @@ TEST(Validate, FastModeRunsTheProgramAndStaysWithinTolerance) {
   EXPECT_EQ(st, 0) << dir.read("validation.md");
   const std::string text = dir.read("validation.md");
   for (const char* heading : {"## Summary", "## Obliquities", "## Earth: equinoxes and solstices",
-                              "## Mars: start of each Mars year", "## Comets and asteroids"}) {
+                              "## Mars: start of each Mars year", "## Comets and asteroids",
+                              "## kest-season: the Earth's apparent equinoxes and solstices",
+                              "## kest-season against JPL DE405"}) {
     EXPECT_NE(text.find(heading), std::string::npos) << heading;
   }
   EXPECT_NE(text.find("Every comparison lies within its tolerance."), std::string::npos);
+}
+
+// Without DE405 the comparison with it is left out, and the report says why.
+TEST(Validate, SaysSoWhenDE405IsMissing) {
+  if (!have("python3")) GTEST_SKIP() << "python3 is missing";
+  ScratchDir dir;
+  const fs::path md = dir.path() / "validation.md";
+  const int st = shell(quoted(tools_dir() / "validate") + " " + quoted(KEST_BINARY_PATH) + " --fast --de405 " +
+                       quoted(dir.path() / "no-such-directory") + " -o " + quoted(md) + " 2>/dev/null");
+  EXPECT_NE(st, 2);
+  EXPECT_NE(dir.read("validation.md").find("Not compared: DE405 is not installed here"), std::string::npos);
 }
 
 TEST(Validate, SaysSoWhenThereIsNoProgram) {
@@ -380,6 +393,7 @@ struct SeasonFault {
   const char* says;
   double lon = 0;            // degrees added to the subsolar longitude of lon_body's rows
   const char* lon_body = "";
+  double ls = 0;  // degrees added to Ls in the rows of lon_body that asks for its default positions
 };
 const SeasonFault kSeasonFaults[] = {
     {"unchanged", 0, 0, 0, 0, 0, 0, ""},
@@ -394,6 +408,8 @@ const SeasonFault kSeasonFaults[] = {
      "kest-season, Moon: subsolar longitude up to 1e-05", 1e-5, "Moon"},
     {"Mars's subsolar longitude 0.03 degree east", 0, 0, 0, 0, 0, 1, "from the Allison-McEwen algorithm", 0.03,
      "Mars"},
+    {"Saturn's Ls of the default positions 0.01 degree ahead of DE405's", 0, 0, 0, 0, 0, 1,
+     "kest-season table Saturn (default) against DE405: Ls up to", 0, "Saturn", 0.01},
 };
 
 TEST(Validate, FailsWhenKestSeasonBreaksALimit) {
@@ -404,8 +420,9 @@ TEST(Validate, FailsWhenKestSeasonBreaksALimit) {
     ScratchDir dir;
     char params[256];
     std::snprintf(params, sizeof params,
-                  "EARTH, MARS, RENUMBER, DATE, STATUS, LON, LON_BODY = %g / 1440, %g / 24, %d, %g, %d, %g, '%s'\n",
-                  c.earth_minutes, c.mars_hours, c.renumber, c.date_seconds, c.exit_status, c.lon, c.lon_body);
+                  "EARTH, MARS, RENUMBER, DATE, STATUS, LON, LON_BODY, LS = %g / 1440, %g / 24, %d, %g, %d, %g, '%s', "
+                  "%g\n",
+                  c.earth_minutes, c.mars_hours, c.renumber, c.date_seconds, c.exit_status, c.lon, c.lon_body, c.ls);
     dir.write("kest-season",
               "#!/usr/bin/env python3\nimport csv, datetime, subprocess, sys\n" + std::string(params) +
                   "if STATUS: sys.exit(STATUS)\n"
@@ -420,9 +437,11 @@ TEST(Validate, FailsWhenKestSeasonBreaksALimit) {
                   "    days = float(r['days_j2000']) + (EARTH if 'Earth' in sys.argv else MARS)\n"
                   "    t = datetime.datetime(2000, 1, 1, 12) + datetime.timedelta(days=days, seconds=DATE)\n"
                   "    r['days_j2000'], r['date_tt'] = repr(days), t.isoformat(timespec='milliseconds')\n"
-                  "    if 'mars_year' in r: r['mars_year'] = str(int(r['mars_year']) + RENUMBER)\n"
+                  "    if r.get('mars_year'): r['mars_year'] = str(int(r['mars_year']) + RENUMBER)\n"
                   "    if LON_BODY in sys.argv and r.get('subsolar_lon_deg'):\n"
                   "        r['subsolar_lon_deg'] = repr((float(r['subsolar_lon_deg']) + LON) % 360.0)\n"
+                  "    if LON_BODY in sys.argv and '--ephemeris' not in sys.argv and r.get('ls_deg'):\n"
+                  "        r['ls_deg'] = repr((float(r['ls_deg']) + LS) % 360.0)\n"
                   "    w.writerow(r)\n");
     fs::permissions(dir.path() / "kest-season", fs::perms::owner_all);
     const int st = shell(quoted(tools_dir() / "validate") + " " + quoted(KEST_BINARY_PATH) + " --season " +
