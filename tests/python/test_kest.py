@@ -514,3 +514,30 @@ def test_seasons_of_several_bodies_are_rows_of_each():
 def test_elements_that_give_no_body_are_refused(kwargs, error, says):
     with pytest.raises(error, match=says):
         kest.Body.from_elements("x", **kwargs)
+
+
+@pytest.mark.parametrize("name,options,kwargs", [
+    ("Saturn", ["--ephemeris", "mean"], {"ephemeris": "mean"}),
+    ("Titan", [], {"ephemeris": "accurate"}),
+    ("Earth", ["--apparent"], {"apparent": True}),
+])
+def test_ephemeris_and_apparent_as_the_command_takes_them(name, options, kwargs):
+    rows = command_rows(*options, "events", name, "--from", "2009-01-01", "--to", "2011-01-01")
+    events = kest.Body(name, tables=DATA, **kwargs).events("2009-01-01", "2011-01-01")
+    assert [e["event"] for e in events] == [r["event"] for r in rows]
+    assert [e["days_j2000"] for e in events] == [float(r["days_j2000"]) for r in rows]
+    many = kest.seasons([name], [3650.0, 3700.5], tables=DATA, **kwargs)
+    assert np.array_equal(many["ls_deg"][0], kest.Body(name, tables=DATA, **kwargs).seasons([3650.0, 3700.5])["ls_deg"])
+
+
+@pytest.mark.parametrize("kwargs,error,says", [
+    ({"ephemeris": "vsop"}, ValueError, "no ephemeris is named 'vsop'; the names are accurate, mean"),
+    ({"ephemeris": 2}, TypeError, "not int"),
+    ({"ephemeris": "accurate", "epoch": 2000.0}, ValueError, "epoch freezes the mean elements"),
+    ({"apparent": True, "ephemeris": "mean"}, ValueError, "apparent needs the Earth's accurate positions"),
+])
+def test_ephemeris_refusals(kwargs, error, says):
+    with pytest.raises(error, match=says):
+        kest.Body("Earth", tables=DATA, **kwargs)
+    with pytest.raises(ValueError, match="'Mars' has no apparent Ls"):
+        kest.Body("Mars", tables=DATA, apparent=True)

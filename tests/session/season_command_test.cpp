@@ -1047,3 +1047,62 @@ TEST(SeasonCommand, BodiesOfFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+// The ephemeris asked for: --ephemeris mean gives the mean-element rows of
+// the core to the bit, the default the accurate ones; names and
+// combinations that mean nothing are refused with status 2, naming what is
+// wrong, and nothing on standard output.
+TEST(SeasonCommand, EphemerisMeanIsTheMeanElementsAndBadChoicesAreRefused) {
+  ScratchDir dir;
+  dir.copy_tables();
+  const kest::TableSet tables{dir.path()};
+  const auto bodies = kest::list_bodies(tables);
+  for (const char* name : {"Saturn", "Europa", "Earth"}) {
+    SCOPED_TRACE(name);
+    kest::SeasonBodyError error;
+    auto mean = kest::make_season_body(tables, *kest::find_body(bodies, name).body, std::nullopt, error);
+    ASSERT_TRUE(mean) << error.message;
+    auto accurate = mean;
+    ASSERT_TRUE(kest::use_accurate_positions(*accurate, false, error)) << error.message;
+    for (const bool is_mean : {true, false}) {
+      kest::season::Writer w(kest::season::OutputFormat::csv, false, false);
+      std::string expected;
+      w.header(expected);
+      for (int i = 0; i < 50; ++i) w.row(expected, kest::season_row(is_mean ? *mean : *accurate, 9000.0 + 37.25 * i));
+      w.footer(expected);
+      std::vector<std::string> args = {"--csv", "table", name, "--from", "J2000+9000", "--to", "J2000+10825.25",
+                                       "--step", "37.25"};
+      if (is_mean) args.insert(args.begin(), {"--ephemeris", "MEAN"});
+      const auto r = season(dir, args);
+      ASSERT_EQ(r.status, 0) << r.err;
+      EXPECT_TRUE(r.out == expected) << (is_mean ? "mean" : "accurate");
+    }
+  }
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } refused[] = {
+      {{"--ephemeris", "vsop", "at", "Mars", "now"}, "no ephemeris is named 'vsop'; the names are accurate, mean"},
+      {{"--ephemeris", "accurate", "--epoch", "2000", "at", "Mars", "now"}, "--epoch freezes the mean elements"},
+      {{"--apparent", "at", "Mars", "now"}, "'Mars' has no apparent Ls"},
+      {{"--apparent", "--ephemeris", "mean", "at", "Earth", "now"}, "--apparent needs the Earth's accurate positions"},
+      {{"--apparent", "--epoch", "2000", "at", "Earth", "now"}, "--apparent needs the Earth's accurate positions"},
+  };
+  for (const auto& row : refused) {
+    const auto r = season(dir, row.args);
+    EXPECT_EQ(r.status, 2) << row.says;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find(row.says), std::string::npos) << r.err;
+    EXPECT_EQ(lines_of(r.err).size(), 1u) << r.err;
+  }
+  // The mean elements of an epoch stay the dialogue's: --epoch alone, and
+  // with --ephemeris mean, give the same rows.
+  const auto frozen = season(dir, {"--csv", "--epoch", "2000", "at", "Mars", "2026-01-01"});
+  const auto both = season(dir, {"--csv", "--epoch", "2000", "--ephemeris", "mean", "at", "Mars", "2026-01-01"});
+  EXPECT_EQ(frozen.status, 0);
+  EXPECT_EQ(frozen.out, both.out);
+}
+
+}  // namespace
