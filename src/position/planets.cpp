@@ -24,11 +24,16 @@ constexpr double RAD = 3.14159265358979323846 / 180.0;
 constexpr double EARTH_MOON_RATIO = 81.30056;
 
 // From the frame of VSOP87 (the dynamical ecliptic and equinox of J2000.0)
-// to the FK5 equator of J2000.0, as the theory's authors give it; then the
-// frame bias of the IAU 2006 model to the ICRF.
-constexpr double VSOP87_TO_FK5[3][3] = {{1.0, 0.000000440360, -0.000000190919},
-                                        {-0.000000479966, 0.917482137087, -0.397776982902},
-                                        {0.0, 0.397776982902, 0.917482137087}};
+// to the equator: the rotation by the obliquity of the theory's authors'
+// matrix to the FK5 equator (23 deg 26' 21.409"), without its shift of the
+// FK5 catalogue's equinox (0.09"). VSOP87 is fitted to JPL's DE200, whose
+// axes lie within some 0.01" of the ICRF's: the states stand on the ICRF's
+// axes as they are, 0.03" from DE405's directions where the FK5 shift, or
+// the frame bias of the dynamical equator, would leave 0.1" and 0.04"; an
+// orbit plane off by that much turns Mercury's Ls 1,700 times as far.
+constexpr double VSOP87_TO_EQUATOR[3][3] = {{1.0, 0.0, 0.0},
+                                            {0.0, 0.917482137087, -0.397776982902},
+                                            {0.0, 0.397776982902, 0.917482137087}};
 
 struct Bias {
   double rb[3][3];
@@ -39,16 +44,21 @@ struct Bias {
 };
 
 // An ecliptic direction and distance (degrees, AU) on the ICRF's axes, by
-// the given ecliptic-to-equator matrix and the frame bias.
-Vec3 to_icrf(const ln_helio_posn& p, const double (&m)[3][3]) {
-  static const Bias bias;
+// the given ecliptic-to-equator matrix, and with bias the frame bias of the
+// IAU 2006 model from the mean equator and equinox of J2000.0.
+Vec3 to_icrf(const ln_helio_posn& p, const double (&m)[3][3], bool bias) {
+  static const Bias frame_bias;
   const double l = p.L * RAD, b = p.B * RAD;
   const double e[3] = {p.R * std::cos(b) * std::cos(l), p.R * std::cos(b) * std::sin(l), p.R * std::sin(b)};
   double q[3];
   for (int i = 0; i < 3; ++i) q[i] = m[i][0] * e[0] + m[i][1] * e[1] + m[i][2] * e[2];
+  if (!bias) return Vec3{{q[0], q[1], q[2]}};
   // The bias turns the ICRF into the mean J2000.0 frame: its transpose back.
   Vec3 g;
-  for (int i = 0; i < 3; ++i) g[static_cast<std::size_t>(i)] = bias.rb[0][i] * q[0] + bias.rb[1][i] * q[1] + bias.rb[2][i] * q[2];
+  for (int i = 0; i < 3; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    g[k] = frame_bias.rb[0][i] * q[0] + frame_bias.rb[1][i] * q[1] + frame_bias.rb[2][i] * q[2];
+  }
   return g;
 }
 
@@ -94,13 +104,13 @@ class LibnovaSource final : public PositionSource {
       const std::lock_guard<std::mutex> hold(one_at_a_time);
       f_(DJ_J2000 + days, &p);
     }
-    if (vsop87_) return to_icrf(p, VSOP87_TO_FK5);
+    if (vsop87_) return to_icrf(p, VSOP87_TO_EQUATOR, false);
     // Pluto's theory is referred to the FK5 ecliptic and equinox of J2000.0.
     static const double ecliptic[3][3] = {
         {1.0, 0.0, 0.0},
         {0.0, std::cos(84381.448 / 3600.0 * RAD), -std::sin(84381.448 / 3600.0 * RAD)},
         {0.0, std::sin(84381.448 / 3600.0 * RAD), std::cos(84381.448 / 3600.0 * RAD)}};
-    return to_icrf(p, ecliptic);
+    return to_icrf(p, ecliptic, true);
   }
   LnPosition f_;
   bool vsop87_;
