@@ -38,7 +38,8 @@ std::shared_ptr<const ChebyshevCache::Segment> ChebyshevCache::fit(long long ind
   auto s = std::make_shared<Segment>();
   s->start = static_cast<double>(index) * length_;
   const int n = degree_ + 1;
-  s->coef.assign(static_cast<std::size_t>(3 * n), 0.0);
+  const auto terms = static_cast<std::size_t>(n);
+  s->coef.assign(3 * terms, 0.0);
   // The states at the n Chebyshev nodes, the interval taken as [-1, 1].
   std::vector<Vec3> at(static_cast<std::size_t>(n));
   for (int k = 0; k < n; ++k) {
@@ -53,7 +54,7 @@ std::shared_ptr<const ChebyshevCache::Segment> ChebyshevCache::fit(long long ind
     for (int c = 0; c < 3; ++c) {
       double sum = 0.0;
       for (int k = 0; k < n; ++k) sum += at[static_cast<std::size_t>(k)](c + 1) * std::cos(PI * j * (k + 0.5) / n);
-      s->coef[static_cast<std::size_t>(c * n + j)] = (j == 0 ? 1.0 : 2.0) * sum / n;
+      s->coef[static_cast<std::size_t>(c) * terms + static_cast<std::size_t>(j)] = (j == 0 ? 1.0 : 2.0) * sum / n;
     }
   }
   return s;
