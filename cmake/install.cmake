@@ -67,7 +67,8 @@ foreach(lib ${KEST_CORE_LIBRARIES})
   get_target_property(folder ${lib} KEST_FOLDER)
   list(APPEND KEST_OWN_DIRS ${KEST_INSTALL_INCLUDEDIR}/${folder})
 endforeach()
-list(APPEND KEST_OWN_DIRS ${KEST_INSTALL_INCLUDEDIR} ${KEST_INSTALL_CMAKEDIR} ${KEST_INSTALL_TABLESDIR})
+list(APPEND KEST_OWN_DIRS ${KEST_INSTALL_INCLUDEDIR} ${KEST_INSTALL_CMAKEDIR} ${KEST_INSTALL_TABLESDIR}/positions
+     ${KEST_INSTALL_TABLESDIR})
 # The Python package, and the bytecode Python compiled of it there.
 set(KEST_PYTHON_PACKAGE "")
 if(KEST_PYTHON)

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -73,8 +74,7 @@ double days_of_year(double year);
 //    Neptune -4000 to 8000; Pluto 1885 to 2099; the Earth and the
 //    barycentre 1900 to 2100 (eraEpv00's stated span).
 std::shared_ptr<const PositionSource> planet_positions(std::string_view name);
-// The same positions straight from the series, without the cache.
-std::shared_ptr<const PositionSource> planet_series(std::string_view name);
+
 
 // A source's positions as Chebyshev polynomials fitted over segments of a
 // fixed length, each fitted when first needed from `degree` + 1 states of
@@ -82,28 +82,75 @@ std::shared_ptr<const PositionSource> planet_series(std::string_view name);
 // position's polynomial. Segments are kept up to a bound and then dropped
 // all at once; a call never sees a segment change under it. Safe from
 // several threads; the results do not depend on the order of the calls.
+//
+// Segments fitted once, ahead of the runs, can be kept in a file of fitted
+// segments (write_fitted_segments); a cache given one takes a segment the
+// file holds from it instead of fitting it, the same numbers to the bit.
+// The file's header must match the cache (segment length and degree) and
+// each segment's checksum its numbers; a file that does not, or a segment
+// that does not, is passed over and the segment fitted.
 class ChebyshevCache : public PositionSource {
  public:
-  ChebyshevCache(std::shared_ptr<const PositionSource> series, double segment_days, int degree);
+  ChebyshevCache(std::shared_ptr<const PositionSource> series, double segment_days, int degree,
+                 const std::filesystem::path& fitted = {});
+  ~ChebyshevCache() override;
+  ChebyshevCache(const ChebyshevCache&) = delete;
+  ChebyshevCache& operator=(const ChebyshevCache&) = delete;
   bool state(double days, StateVector& out) const override;
   double first() const override { return series_->first(); }
   double last() const override { return series_->last(); }
   std::string describe() const override { return series_->describe(); }
   double segment_days() const { return length_; }
+  int degree() const { return degree_; }
+  // The segments [first, first + count) of the file given, or 0 of none.
+  long long fitted_first() const;
+  long long fitted_count() const;
+  // The coefficients of segment `index` (days index * segment_days() on),
+  // fitted from the series: x, y, z, degree() + 1 each.
+  std::vector<double> fit_coefficients(long long index) const;
 
  private:
   struct Segment {
     double start = 0.0;
     std::vector<double> coef;  // x, y, z coefficients, degree + 1 each
   };
-  std::shared_ptr<const Segment> fit(long long index) const;
+  struct Fitted;
+  std::shared_ptr<const Segment> segment(long long index) const;
   std::shared_ptr<const PositionSource> series_;
   double length_;
   int degree_;
   unsigned long long id_;  // this cache among all, for the threads' last segment
+  std::unique_ptr<Fitted> fitted_;
   mutable std::mutex lock_;
   mutable std::unordered_map<long long, std::shared_ptr<const Segment>> segments_;
 };
+
+// Writes the segments [first, first + count) of cache, fitted from its
+// series, into file (through a file beside it, renamed when complete);
+// false with the reason.
+bool write_fitted_segments(const ChebyshevCache& cache, long long first, long long count,
+                           const std::filesystem::path& file, std::string& error);
+
+// The planets of planet_positions, and the years whose segments the build
+// fits ahead of the runs, into DIR/NAME.cheb (the directory positions
+// beside the programs, or in the installed data directory).
+struct PlanetFit {
+  std::string_view name;
+  double first_year, last_year;
+};
+std::vector<PlanetFit> planets_fitted_ahead();
+inline constexpr double FIT_AHEAD_FIRST_YEAR = 1800.0;
+inline constexpr double FIT_AHEAD_LAST_YEAR = 2200.0;
+// The file of a planet's segments fitted ahead that planet_positions takes:
+// NAME.cheb in the directory positions beside the program, or in the data
+// directory of the installation (share/kest/positions); empty when there is
+// none.
+std::filesystem::path fitted_segments_file(std::string_view name);
+// The same positions straight from the series, without the cache.
+std::shared_ptr<const PositionSource> planet_series(std::string_view name);
+// A new cache of a planet's series as planet_positions fits it, with the
+// file of its segments fitted ahead when given; nullptr for another name.
+std::unique_ptr<ChebyshevCache> planet_cache(std::string_view name, const std::filesystem::path& fitted = {});
 
 // The Sun as the almanacs give it for their equinoxes and solstices: its
 // apparent geocentric ecliptic longitude and its apparent declination, of

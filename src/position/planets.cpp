@@ -212,6 +212,11 @@ std::shared_ptr<const PositionSource> planet_series(std::string_view name) {
   return p ? series_of(*p) : nullptr;
 }
 
+std::unique_ptr<ChebyshevCache> planet_cache(std::string_view name, const std::filesystem::path& fitted) {
+  const Planet* p = planet_named(name);
+  return p ? std::make_unique<ChebyshevCache>(series_of(*p), p->segment, DEGREE, fitted) : nullptr;
+}
+
 std::shared_ptr<const PositionSource> planet_positions(std::string_view name) {
   const Planet* p = planet_named(name);
   if (!p) return nullptr;
@@ -219,8 +224,36 @@ std::shared_ptr<const PositionSource> planet_positions(std::string_view name) {
   static std::shared_ptr<const PositionSource> caches[std::size(PLANETS)];
   static std::once_flag made[std::size(PLANETS)];
   const auto i = static_cast<std::size_t>(p - PLANETS);
-  std::call_once(made[i], [&] { caches[i] = std::make_shared<ChebyshevCache>(series_of(*p), p->segment, DEGREE); });
+  std::call_once(made[i], [&] { caches[i] = planet_cache(name, fitted_segments_file(name)); });
   return caches[i];
+}
+
+std::vector<PlanetFit> planets_fitted_ahead() {
+  std::vector<PlanetFit> out;
+  for (const Planet& p : PLANETS)
+    out.push_back({p.name, std::fmax(p.first_year, FIT_AHEAD_FIRST_YEAR), std::fmin(p.last_year, FIT_AHEAD_LAST_YEAR)});
+  return out;
+}
+
+std::filesystem::path fitted_segments_file(std::string_view name) {
+  namespace fs = std::filesystem;
+  static const std::vector<fs::path> dirs = [] {
+    std::vector<fs::path> d;
+    std::error_code ec;
+    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec && program.is_absolute()) {
+      d.push_back(program.parent_path() / "positions");
+      d.push_back((program.parent_path() / KEST_TABLES_FROM_BINDIR / "positions").lexically_normal());
+    }
+    d.push_back(fs::path(KEST_TABLES_DATADIR) / "positions");
+    return d;
+  }();
+  for (const fs::path& dir : dirs) {
+    std::error_code ec;
+    fs::path file = dir / (std::string(name) + ".cheb");
+    if (fs::is_regular_file(file, ec)) return file;
+  }
+  return {};
 }
 
 }  // namespace kest

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
+
+#include <unistd.h>
 
 #include "position/kposition.hpp"
 
@@ -86,6 +90,62 @@ TEST(ApparentSun, AtThePublishedEquinoxesAndSolstices) {
     // At the solstice the declination is the obliquity of date.
     EXPECT_NEAR(sun.declination, at.longitude == 0.0 ? 0.0 : 23.4377, 0.0025);
   }
+}
+
+}  // namespace
+}  // namespace kest
+
+namespace kest {
+namespace {
+
+// Segments fitted ahead into a file are the segments a run fits, to the
+// bit; a segment whose bytes are damaged, and a file of another cache or
+// cut short, are passed over and the segments fitted again.
+TEST(FittedSegments, AreTheRunsOwnAndDamageIsPassedOver) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / ("kest-fitted-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const auto plain = planet_cache("Mars");
+  ASSERT_TRUE(plain);
+  const std::filesystem::path file = dir / "Mars.cheb";
+  std::string error;
+  ASSERT_TRUE(write_fitted_segments(*plain, 140, 20, file, error)) << error;
+  const auto same = [&](const ChebyshevCache& c) {
+    for (double d = 140 * 64.0 - 30.0; d < 160 * 64.0 + 30.0; d += 7.3) {
+      StateVector a, b;
+      if (!c.state(d, a) || !plain->state(d, b)) return false;
+      if (!(a.r == b.r && a.v == b.v)) return false;
+    }
+    return true;
+  };
+  const auto fitted = planet_cache("Mars", file);
+  EXPECT_EQ(fitted->fitted_first(), 140);
+  EXPECT_EQ(fitted->fitted_count(), 20);
+  EXPECT_TRUE(same(*fitted));
+  // A damaged byte in a segment; a file cut short; one of another degree.
+  std::string bytes;
+  {
+    std::ifstream in(file, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  const auto write = [&](const std::string& b) { std::ofstream(file, std::ios::binary | std::ios::trunc) << b; };
+  std::string damaged = bytes;
+  damaged[48 + 5 * 416 + 100] ^= 0x10;
+  write(damaged);
+  const auto with_damage = planet_cache("Mars", file);
+  EXPECT_EQ(with_damage->fitted_count(), 20);
+  EXPECT_TRUE(same(*with_damage));
+  for (const std::string& broken : {bytes.substr(0, bytes.size() - 9), std::string("kest positions 1"), std::string()}) {
+    write(broken);
+    const auto c = planet_cache("Mars", file);
+    EXPECT_EQ(c->fitted_count(), 0) << broken.size();
+    EXPECT_TRUE(same(*c));
+  }
+  write(bytes);
+  ChebyshevCache mismatched(planet_series("Mars"), 64.0, 12, file);
+  EXPECT_EQ(mismatched.fitted_count(), 0);
+  EXPECT_FALSE(write_fitted_segments(*plain, 0, 1, dir / "no-such-dir" / "Mars.cheb", error));
+  EXPECT_NE(error.find("no-such-dir"), std::string::npos) << error;
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
