@@ -24,9 +24,9 @@ namespace kest {
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-// Segments a cache keeps before it drops them all: some thousands of
-// kilobytes, whatever the span a run covers.
-constexpr std::size_t MAX_SEGMENTS = 1 << 14;
+// Segments a cache keeps before it drops them all: about a megabyte,
+// whatever the span a run covers.
+constexpr std::size_t MAX_SEGMENTS = 1 << 11;
 
 std::atomic<unsigned long long> next_id{1};
 
