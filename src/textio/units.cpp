@@ -29,15 +29,15 @@ class FdSource final : public LineSource {
     too_long_ = false;
     std::size_t dropped = 0;  // bytes of this line beyond MAX_LINE
     for (;;) {
-      const char* nl = static_cast<const char*>(std::memchr(buf_.data() + pos_, '\n', len_ - pos_));
+      const char* nl = static_cast<const char*>(std::memchr(buf_.get() + pos_, '\n', len_ - pos_));
       if (nl != nullptr) {
-        const std::size_t n = static_cast<std::size_t>(nl - (buf_.data() + pos_));
-        append_capped(line, buf_.data() + pos_, n, dropped);
+        const std::size_t n = static_cast<std::size_t>(nl - (buf_.get() + pos_));
+        append_capped(line, buf_.get() + pos_, n, dropped);
         pos_ += n + 1;
         strip_cr(line);
         return true;
       }
-      append_capped(line, buf_.data() + pos_, len_ - pos_, dropped);
+      append_capped(line, buf_.get() + pos_, len_ - pos_, dropped);
       pos_ = len_ = 0;
       if (eof_) break;
       // An endless line (a device that never gives a line end) ends the input.
@@ -47,7 +47,7 @@ class FdSource final : public LineSource {
       }
       ssize_t got;
       do {
-        got = ::read(fd_, buf_.data(), buf_.size());
+        got = ::read(fd_, buf_.get(), BUFFER);
       } while (got < 0 && errno == EINTR);
       if (got <= 0) {
         eof_ = true;
@@ -80,7 +80,9 @@ class FdSource final : public LineSource {
   int fd_;
   bool owns_;
   bool eof_ = false;
-  std::array<char, 65536> buf_{};
+  // Read into before it is looked at: not cleared at each opening.
+  static constexpr std::size_t BUFFER = 65536;
+  std::unique_ptr<char[]> buf_ = std::make_unique_for_overwrite<char[]>(BUFFER);
   std::size_t pos_ = 0;
   std::size_t len_ = 0;
 };

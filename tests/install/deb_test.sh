@@ -26,7 +26,11 @@ for field in "Package: kest" "Version: $version" "Architecture: $(dpkg --print-a
   grep -q "^ *$field" "$scratch/info" || { cat "$scratch/info"; fail "the control file has no '$field'"; }
 done
 depends=$(sed -n 's/^ *Depends: //p' "$scratch/info")
-for lib in libc6 libstdc++6 liberfa1; do
+# The libraries the programs load: the C++ runtime only when they do not
+# carry it in their own files.
+libs="libc6 liberfa1 libnova-0.16-0"
+if objdump -p "$build/kest-season" "$build/kest" | grep -q 'NEEDED *libstdc++'; then libs="$libs libstdc++6"; fi
+for lib in $libs; do
   echo "$depends" | grep -q "$lib" || fail "Depends '$depends' lacks $lib"
 done
 
