@@ -136,6 +136,20 @@ bool for_each_season_event(const SeasonBody& b, double from, double to, const st
   return give_up_to(HUGE_VAL);
 }
 
+double mars_year_start(const SeasonBody& b) {
+  // Mars year 1 began with the Ls = 0 of 1955 April 11: with this body's
+  // own model, the Ls = 0 nearest that day (an orbit frozen centuries away
+  // passes it months earlier or later), from the passage of the set-up of
+  // that day taken to the orbit nearest it.
+  std::string ignored;
+  const double day = *parse_date("1955-04-11", ignored);
+  const BodySetup s = season_setup(b, day);
+  const double p = s.elements.PERIOD;
+  double t = date_of_season(s.orbit, 0.0).tmjd;
+  t += std::round((day - t) / p) * p;
+  return refine_crossing(b, 0.0, t);
+}
+
 std::vector<SeasonEvent> find_season_events(const SeasonBody& b, double from, double to, const std::vector<double>& ls_values) {
   std::vector<SeasonEvent> events;
   for_each_season_event(b, from, to, ls_values, [&](const SeasonEvent& e) {

@@ -260,20 +260,6 @@ std::optional<SeasonBody> make_season_body(const TableSet& tables, const BodyEnt
   return b;
 }
 
-double mars_year_start(const SeasonBody& b) {
-  // Mars year 1 began with the Ls = 0 of 1955 April 11: with this body's
-  // own model, the Ls = 0 nearest that day (an orbit frozen centuries away
-  // passes it months earlier or later).
-  std::string ignored;
-  const double guess = *parse_date("1955-04-11", ignored);
-  const double half = 0.6 * season_setup(b, guess).elements.PERIOD;
-  double start = 0.0;
-  for (const SeasonEvent& ev : find_season_events(b, guess - half, guess + half, {0.0}))
-    if (ev.what == "Ls=0" && (start == 0.0 || std::fabs(ev.row.days - guess) < std::fabs(start - guess)))
-      start = ev.row.days;
-  return start;
-}
-
 std::optional<SeasonBody> make_season_body(const GivenBody& g, SeasonBodyError& error) {
   error.message = given_body_fault(g);
   if (!error.message.empty()) return std::nullopt;
