@@ -146,10 +146,7 @@ def _read_record(rd):
 
 def _read_description(path):
     """(row count, keywords, pointer table {body: (word, ncoef, nsub)}) of table.dat."""
-    try:
-        data = open(os.path.join(path, "table.dat"), "rb").read()
-    except OSError as e:
-        raise DE405Error(f"cannot read {os.path.join(path, 'table.dat')}: {e.strerror}")
+    data = _read_file(path, "table.dat")
     rd = _Reader(data, ">", what="table.dat")
     if rd.take("I") != 0xBEBEBEBE:
         raise DE405Error("table.dat: not a casacore table (no AipsIO magic)")
@@ -168,13 +165,19 @@ def _read_description(path):
     return rows, keywords, pointers
 
 
-def _read_columns(path, rows):
-    """(start MJD, offset into table.f0i) of every row, from the storage manager's buckets."""
-    name = os.path.join(path, "table.f0")
+def _read_file(path, name):
+    """The bytes of the table's file name."""
+    name = os.path.join(path, name)
     try:
-        data = open(name, "rb").read()
+        with open(name, "rb") as f:
+            return f.read()
     except OSError as e:
         raise DE405Error(f"cannot read {name}: {e.strerror}")
+
+
+def _read_columns(path, rows):
+    """(start MJD, offset into table.f0i) of every row, from the storage manager's buckets."""
+    data = _read_file(path, "table.f0")
     rd = _Reader(data, "<", what="table.f0")
     if rd.take("I") != 0xBEBEBEBE:
         raise DE405Error("table.f0: no AipsIO magic")
@@ -214,11 +217,7 @@ def _read_columns(path, rows):
 
 
 def _read_arrays(path, offsets):
-    name = os.path.join(path, "table.f0i")
-    try:
-        data = open(name, "rb").read()
-    except OSError as e:
-        raise DE405Error(f"cannot read {name}: {e.strerror}")
+    data = _read_file(path, "table.f0i")
     out = np.empty((len(offsets), RECORD_WORDS - FIRST_WORD + 1))
     for k, at in enumerate(offsets):
         if at + 12 + 8 * RECORD_WORDS > len(data):

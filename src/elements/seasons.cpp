@@ -404,8 +404,12 @@ std::vector<std::string> season_notes(const SeasonBody& b, double first, double 
     const std::string whose = b.positions_of == "EM-Bary" ? "the Earth-Moon barycentre"
                               : b.positions_of == "Earth" ? "the Earth"
                                                           : b.positions_of;
-    notes.push_back(day(when) + " lies outside " + day(b.positions->first()).substr(0, day(b.positions->first()).size() - 6) +
-                    " to " + day(b.positions->last() - 1.0).substr(0, day(b.positions->last() - 1.0).size() - 6) +
+    // The years of the span: its first day and its last, less month and day.
+    const auto year = [&](double d) {
+      const std::string text = day(d);
+      return text.substr(0, text.size() - 6);
+    };
+    notes.push_back(day(when) + " lies outside " + year(b.positions->first()) + " to " + year(b.positions->last() - 1.0) +
                     ", the years of the positions of " + whose + " (" + b.positions->describe() +
                     "): the mean elements of planelem.tab" +
                     (b.positions_of == "Earth" ? ", the Earth-Moon barycentre's," : "") + " stand in for them there");

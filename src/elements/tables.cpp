@@ -30,10 +30,8 @@ bool holds_tables(const fs::path& dir) {
 }
 
 fs::path installed_tables() {
-  std::error_code ec;
-  const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-  if (!ec && program.is_absolute()) {
-    fs::path beside = (program.parent_path() / KEST_TABLES_FROM_BINDIR).lexically_normal();
+  if (const fs::path program = program_directory(); !program.empty()) {
+    fs::path beside = (program / KEST_TABLES_FROM_BINDIR).lexically_normal();
     if (holds_tables(beside)) return beside;
   }
   return KEST_TABLES_DATADIR;

@@ -60,6 +60,9 @@ enum class Ephemeris { accurate, mean };
 inline constexpr std::array<std::string_view, 2> EPHEMERIS_NAMES = {"accurate", "mean"};
 // An ephemeris by name (letter case ignored), or nothing.
 std::optional<Ephemeris> parse_ephemeris(std::string_view name);
+// Why a name is none of them: "no ephemeris is named 'x'; the names are
+// accurate, mean".
+std::string unknown_ephemeris(std::string_view name);
 
 // Days from J2000.0 of January 1.0 of a year of the proleptic Gregorian
 // calendar, to the day (spans of theories are stated in years).

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "position/kposition.hpp"
+#include "textio/textio.hpp"
 
 namespace kest {
 
@@ -207,6 +208,12 @@ std::optional<Ephemeris> parse_ephemeris(std::string_view name) {
   return std::nullopt;
 }
 
+std::string unknown_ephemeris(std::string_view name) {
+  std::string names;
+  for (const std::string_view n : EPHEMERIS_NAMES) names += (names.empty() ? "" : ", ") + std::string(n);
+  return "no ephemeris is named " + quoted_text(name) + "; the names are " + names;
+}
+
 std::shared_ptr<const PositionSource> planet_series(std::string_view name) {
   const Planet* p = planet_named(name);
   return p ? series_of(*p) : nullptr;
@@ -239,11 +246,9 @@ std::filesystem::path fitted_segments_file(std::string_view name) {
   namespace fs = std::filesystem;
   static const std::vector<fs::path> dirs = [] {
     std::vector<fs::path> d;
-    std::error_code ec;
-    const fs::path program = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec && program.is_absolute()) {
-      d.push_back(program.parent_path() / "positions");
-      d.push_back((program.parent_path() / KEST_TABLES_FROM_BINDIR / "positions").lexically_normal());
+    if (const fs::path program = program_directory(); !program.empty()) {
+      d.push_back(program / "positions");
+      d.push_back((program / KEST_TABLES_FROM_BINDIR / "positions").lexically_normal());
     }
     d.push_back(fs::path(KEST_TABLES_DATADIR) / "positions");
     return d;

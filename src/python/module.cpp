@@ -368,9 +368,7 @@ class PyBody {
         throw py::type_error("ephemeris is a name, 'accurate' or 'mean', not " +
                              py::str(py::type::of(ephemeris_name).attr("__name__")).cast<std::string>());
       const auto e = parse_ephemeris(ephemeris_name.cast<std::string>());
-      if (!e)
-        throw py::value_error("no ephemeris is named " + quoted_text(ephemeris_name.cast<std::string>()) +
-                              "; the names are accurate, mean");
+      if (!e) throw py::value_error(unknown_ephemeris(ephemeris_name.cast<std::string>()));
       if (epoch && *e == Ephemeris::accurate)
         throw py::value_error("epoch freezes the mean elements of one epoch: it cannot be given with ephemeris='accurate'");
       ephemeris = *e;

@@ -479,11 +479,7 @@ int run(int argc, char** argv) {
     if (!epoch) usage("--" + error);
   }
   const std::optional<Ephemeris> ephemeris = parse_ephemeris(ephemeris_s);
-  if (!ephemeris) {
-    std::string names;
-    for (const std::string_view n : EPHEMERIS_NAMES) names += (names.empty() ? "" : ", ") + std::string(n);
-    usage("--ephemeris: no ephemeris is named " + quoted_text(ephemeris_s) + "; the names are " + names);
-  }
+  if (!ephemeris) usage("--ephemeris: " + unknown_ephemeris(ephemeris_s));
   if (epoch && ephemeris_o->count() > 0 && *ephemeris == Ephemeris::accurate)
     usage("--epoch freezes the mean elements of one epoch: it cannot be given with --ephemeris accurate");
   if (apparent && (epoch || *ephemeris == Ephemeris::mean))

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -93,6 +94,10 @@ std::unique_ptr<LineSource> fd_source(int fd, bool owns);
 // reason in *why ("not a regular file" for a FIFO or a device). The open
 // never waits.
 std::unique_ptr<LineSource> open_source(const std::string& path, std::string* why = nullptr);
+// The directory of the running program's own file (/proc/self/exe), for
+// the data an installation lays out beside it; empty when it cannot be
+// read.
+std::filesystem::path program_directory();
 // A source over an in-memory text (tests, fuzzing).
 std::unique_ptr<LineSource> string_source(std::string text);
 // A sink writing a POSIX file descriptor (standard output, a print file).

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include "textio/textio.hpp"
@@ -170,6 +171,12 @@ UnitTable& table() {
 }  // namespace
 
 std::unique_ptr<LineSource> fd_source(int fd, bool owns) { return std::make_unique<FdSource>(fd, owns); }
+std::filesystem::path program_directory() {
+  std::error_code ec;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return !ec && program.is_absolute() ? program.parent_path() : std::filesystem::path();
+}
+
 std::unique_ptr<LineSource> string_source(std::string text) {
   return std::make_unique<StringSource>(std::move(text));
 }

@@ -17,6 +17,22 @@
 
 namespace kest::testing_elements {
 
+// A body of the shipped tables set up for its seasons, on its mean
+// elements, or with accurate on its accurate positions as the faces take
+// it by default.
+inline SeasonBody shipped_body(const char* name, bool accurate = false) {
+  static const TableSet tables(kest::testing::data_dir());
+  const BodyMatch m = find_body(list_bodies(tables), name);
+  EXPECT_TRUE(m.body.has_value()) << name;
+  SeasonBodyError error;
+  auto b = make_season_body(tables, *m.body, std::nullopt, error);
+  EXPECT_TRUE(b.has_value()) << error.message;
+  if (accurate) {
+    EXPECT_TRUE(use_accurate_positions(*b, false, error)) << error.message;
+  }
+  return *b;
+}
+
 // Each test runs in a fresh temporary directory of its own with the units
 // 3 (print) and 6 (terminal) captured and unit 5 fed from a string; the
 // working records of kestel and kestig start as at program start.

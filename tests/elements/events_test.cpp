@@ -9,20 +9,13 @@
 
 #include "elements/kelements.hpp"
 #include "time/ktime.hpp"
+#include "elements_fixture.hpp"
 #include "session.hpp"
 
 namespace kest {
 namespace {
 
-SeasonBody body(const char* name) {
-  static const TableSet tables(kest::testing::data_dir());
-  const BodyMatch m = find_body(list_bodies(tables), name);
-  EXPECT_TRUE(m.body.has_value()) << name;
-  SeasonBodyError error;
-  auto b = make_season_body(tables, *m.body, std::nullopt, error);
-  EXPECT_TRUE(b.has_value()) << error.message;
-  return *b;
-}
+SeasonBody body(const char* name) { return testing_elements::shipped_body(name); }
 
 std::vector<SeasonEvent> streamed(const SeasonBody& b, double from, double to, const std::vector<double>& ls) {
   std::vector<SeasonEvent> out;

@@ -7,23 +7,13 @@
 #include <vector>
 
 #include "elements/kelements.hpp"
+#include "elements_fixture.hpp"
 #include "session.hpp"
 
 namespace kest {
 namespace {
 
-SeasonBody body(const char* name, bool accurate) {
-  static const TableSet tables(kest::testing::data_dir());
-  const BodyMatch m = find_body(list_bodies(tables), name);
-  EXPECT_TRUE(m.body.has_value()) << name;
-  SeasonBodyError error;
-  auto b = make_season_body(tables, *m.body, std::nullopt, error);
-  EXPECT_TRUE(b.has_value()) << error.message;
-  if (accurate) {
-    EXPECT_TRUE(use_accurate_positions(*b, false, error)) << error.message;
-  }
-  return *b;
-}
+SeasonBody body(const char* name, bool accurate) { return testing_elements::shipped_body(name, accurate); }
 
 double angle_off(double a, double b) { return std::fabs(std::remainder(a - b, 360.0)); }
 
@@ -105,17 +95,16 @@ TEST(AccuratePositions, TheEarthsPublishedEvents) {
   EXPECT_EQ(events[0].what, "perihelion");
   EXPECT_NEAR(events[0].row.days, 2460680.0619 - 2451545.0, 1.0 / 24.0);
   EXPECT_NEAR(events[0].row.distance, 0.983327400, 1e-8);
-  static const TableSet tables(kest::testing::data_dir());
+  SeasonBody apparent = body("Earth", false);
   SeasonBodyError error;
-  auto apparent = make_season_body(tables, *find_body(list_bodies(tables), "Earth").body, std::nullopt, error);
-  ASSERT_TRUE(apparent && use_accurate_positions(*apparent, true, error)) << error.message;
+  ASSERT_TRUE(use_accurate_positions(apparent, true, error)) << error.message;
   const struct {
     double jd_tt;
     double ls;
   } almanac[] = {{2451623.81688, 0.0}, {2451716.57554, 90.0}, {2453084.78452, 0.0}, {2460754.87683, 0.0},
                  {2460847.61348, 90.0}};
   for (const auto& at : almanac) {
-    const auto found = find_season_events(*apparent, at.jd_tt - 2451545.0 - 2.0, at.jd_tt - 2451545.0 + 2.0, {at.ls});
+    const auto found = find_season_events(apparent, at.jd_tt - 2451545.0 - 2.0, at.jd_tt - 2451545.0 + 2.0, {at.ls});
     ASSERT_FALSE(found.empty());
     const auto& e = found.front().what == "Ls=" + number(at.ls) ? found.front() : found.back();
     EXPECT_NEAR(e.row.days, at.jd_tt - 2451545.0, 1.0 / 1440.0) << at.jd_tt;
